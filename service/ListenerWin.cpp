@@ -1,0 +1,87 @@
+/* service/ListenerWin.cpp - socket di ascolto sulla porta configurata e ciclo di accept.
+ * Ogni connessione accettata passa a un thread staccato che ne diventa proprietario. */
+#include "service/service.h"
+
+#include "service/Listener.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *socketAscolto, const char **passoFallito)
+{
+    WSADATA datiWinsock;
+    SOCKET ascolto = INVALID_SOCKET;
+    struct sockaddr_in indirizzo;
+    int porta = 0;
+    int riuso = 1;
+    int esito = 0;
+    int errore = 0;
+
+    *socketAscolto = SOCKET_NON_VALIDO;
+    *passoFallito = NULL;
+    errore = WSAStartup(0x0101, &datiWinsock);
+    if (errore != 0) {
+        /* WSAStartup rende il codice invece di impostarlo: lo si mette dove il chiamante lo cerca. */
+        SetLastError((DWORD)errore);
+        *passoFallito = "WSAStartup";
+        return 0;
+    }
+    ascolto = socket(AF_INET, SOCK_STREAM, 0);
+    if (ascolto == INVALID_SOCKET) {
+        *passoFallito = "socket";
+        goto fine;
+    }
+    if (!PortaSocket(strPathShare, sistInfo, &porta))
+        goto fine;
+    if (setsockopt(ascolto, SOL_SOCKET, SO_REUSEADDR, (const char *)&riuso, sizeof riuso) == SOCKET_ERROR) {
+        *passoFallito = "setsockopt SO_REUSEADDR";
+        goto fine;
+    }
+    ZeroMemory(&indirizzo, sizeof indirizzo);
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_addr.s_addr = htonl(INADDR_ANY);
+    indirizzo.sin_port = htons((u_short)porta);
+    if (bind(ascolto, (struct sockaddr *)&indirizzo, sizeof indirizzo) == SOCKET_ERROR) {
+        *passoFallito = "bind";
+        goto fine;
+    }
+    *socketAscolto = (SocketRete)ascolto;
+    ascolto = INVALID_SOCKET;
+    esito = 1;
+fine:
+    if (ascolto != INVALID_SOCKET) {
+        errore = (int)GetLastError();
+        closesocket(ascolto);
+        SetLastError((DWORD)errore);
+    }
+    return esito;
+}
+
+void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura)
+{
+    SOCKET ascolto = (SOCKET)socketAscolto;
+    SOCKET accettato = INVALID_SOCKET;
+    HANDLE thread = NULL;
+
+    /* Una coda d'attesa di 1 lascia in sospeso per secondi, o perde, i client che arrivano insieme. */
+    if (listen(ascolto, SOMAXCONN) == SOCKET_ERROR) {
+        ScriviLogErrore("listen");
+        return;
+    }
+    for (;;) {
+        accettato = accept(ascolto, NULL, NULL);
+        if (accettato == INVALID_SOCKET)
+            break;
+        thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, (LPTHREAD_START_ROUTINE)procedura, (LPVOID)accettato,
+                              STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+        if (thread == NULL) {
+            ScriviLogErrore("CreateThread");
+            closesocket(accettato);
+        } else {
+            CloseHandle(thread);
+        }
+        if (listen(ascolto, SOMAXCONN) == SOCKET_ERROR)
+            break;
+    }
+    ScriviLogErrore("listen");
+}

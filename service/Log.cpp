@@ -1,0 +1,34 @@
+/* service/Log.cpp - testi e regole del log diagnostico, senza file ne' orologio. */
+#include "service/Log.h"
+
+#include "service/service.h"
+
+#include <string.h>
+
+void FormattaTimestamp(char *area, size_t dim, int giorno, int mese, int anno, int ora, int minuto, int secondo)
+{
+    FormattaTesto(area, dim, "%02d/%02d/%04d %02d:%02d:%02d", giorno, mese, anno, ora, minuto, secondo);
+}
+
+const char *ModoAperturaLog(int dimensioneNota, uint64_t dimensione)
+{
+    if (!dimensioneNota || dimensione > DIMENSIONE_MASSIMA_LOG)
+        return "w";
+    return "a";
+}
+
+int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)
+{
+    const char *ultimaBarra = strrchr(pathEseguibile, '\\');
+    if (dim == 0)
+        return 0;
+    dest[0] = '\0';
+    if (ultimaBarra == NULL)
+        return 0;
+    int lungCartella = (int)(ultimaBarra - pathEseguibile) + 1;
+    if (!FormattaTesto(dest, dim, "%.*s%s", lungCartella, pathEseguibile, NOME_FILE_LOG)) {
+        dest[0] = '\0';
+        return 0;
+    }
+    return 1;
+}

@@ -1,0 +1,152 @@
+/* tests/service/PortaSocketTest.cpp - la porta dal file tarnel.cfg, con file veri. */
+#include "service/service.h"
+
+#include "tests/finti/LogMemoria.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+/* Una cartella di prova per share: su Windows le sottocartelle sono vere; su Linux il percorso
+ * con le barre rovesce e' il nome di un solo file dentro la cartella di prova. */
+static std::string CartellaProva()
+{
+#ifdef _WIN32
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string cartella = std::string(temp) + "tarnelporta" + std::to_string(GetCurrentProcessId());
+    _mkdir(cartella.c_str());
+    return cartella;
+#else
+    std::string cartella = "/tmp/tarnelporta" + std::to_string(getpid());
+    mkdir(cartella.c_str(), 0700);
+    return cartella + "/";
+#endif
+}
+
+static std::string PathConf(const std::string &share)
+{
+    return share + "\\GEST1\\prg\\etc\\tarnel.cfg";
+}
+
+static void ScriviConf(const std::string &share, const std::string &contenuto)
+{
+#ifdef _WIN32
+    _mkdir((share + "\\GEST1").c_str());
+    _mkdir((share + "\\GEST1\\prg").c_str());
+    _mkdir((share + "\\GEST1\\prg\\etc").c_str());
+#endif
+    FILE *file = fopen(PathConf(share).c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    fwrite(contenuto.data(), 1, contenuto.size(), file);
+    fclose(file);
+}
+
+class PortaSocket : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        share = CartellaProva();
+        remove(PathConf(share).c_str());
+        SvuotaLogMemoria();
+    }
+    void TearDown() override { remove(PathConf(share).c_str()); }
+    std::string share;
+};
+
+TEST_F(PortaSocket, SenzaFileSiUsaLaPortaDiDefaultENeDiceIlPercorso)
+{
+    int porta = -1;
+    EXPECT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    EXPECT_EQ(2000, porta);
+    std::string atteso = "PortaSocket - pathFileConf = " + PathConf(share) + "\n" + "File di configurazione \"" +
+                         PathConf(share) +
+                         "\" non presente o non leggibile: nella comunicazione si utilizza la porta socket di default "
+                         "2000\n";
+    EXPECT_EQ(atteso, TestoLogMemoria());
+}
+
+TEST_F(PortaSocket, RigheDelFile)
+{
+    struct {
+        const char *contenuto;
+        int esito;
+        int porta;
+        const char *rigaLog;
+    } casi[] = {
+        {"SOCKET=5000\n", 1, 5000, "Nella comunicazione si utilizza la porta socket 5000 letta dal file"},
+        {"SOCKET=5000", 1, 5000, "porta socket 5000 letta"},                  // ultima riga senza a capo
+        {"SOCKET=5000\r\n", 1, 5000, "porta socket 5000 letta"},
+        {"SOCKET==5000\n", 1, 5000, "porta socket 5000 letta"},               // piu' '=' contano come uno
+        {"=SOCKET=5000\n", 1, 5000, "porta socket 5000 letta"},               // '=' iniziale ignorato
+        {"SOCKET=5000=6000\n", 1, 5000, "porta socket 5000 letta"},
+        {"SOCKET=  +21\n", 1, 21, "porta socket 21 letta"},                   // spazi e segno prima delle cifre
+        {"SOCKET=65535\n", 1, 65535, "porta socket 65535 letta"},
+        {"SOCKET=4000x\n", 1, 4000, "porta socket 4000 letta"},
+        {"SOCKET=5000\nSOCKET=6000\n", 1, 5000, "porta socket 5000 letta"},   // decide la prima
+        {"PORTA=1\nSOCKET=5001\n", 1, 5001, "porta socket 5001 letta"},
+        {"SOCKET = 5000\n", 1, 2000, "si utilizza la porta socket di default 2000\n"},  // la chiave e' "SOCKET "
+        {"socket=5000\n", 1, 2000, "di default 2000\n"},
+        {"#SOCKET=5000\n", 1, 2000, "di default 2000\n"},
+        {"SOCKET\nSOCKET=\n", 1, 2000, "di default 2000\n"},                  // righe senza valore ignorate
+        {"", 1, 2000, "di default 2000\n"},
+        {"SOCKET=0\n", 0, 0, "La porta socket \"0\" specificata nel file di configurazione"},
+        {"SOCKET=abc\n", 0, 0, "La porta socket \"abc\" specificata"},
+        {"SOCKET=-5\n", 0, 0, "La porta socket \"-5\" specificata"},
+        {"SOCKET=65536\n", 0, 0, "La porta socket \"65536\" specificata"},
+        {"SOCKET=99999999999999999999\n", 0, 0, "La porta socket \"99999999999999999999\" specificata"},
+        {"SOCKET=abc\nSOCKET=5000\n", 0, 0, "La porta socket \"abc\""},      // la prima decide anche se invalida
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.contenuto);
+        ScriviConf(share, caso.contenuto);
+        SvuotaLogMemoria();
+        int porta = 0;
+        EXPECT_EQ(caso.esito, ::PortaSocket(share.c_str(), "GEST1", &porta));
+        if (caso.esito) {
+            EXPECT_EQ(caso.porta, porta);
+        }
+        EXPECT_NE(std::string::npos, TestoLogMemoria().find(caso.rigaLog)) << TestoLogMemoria();
+    }
+}
+
+TEST_F(PortaSocket, RigaInvalidaCitaValoreEPercorso)
+{
+    ScriviConf(share, "SOCKET=0\n");
+    int porta = 0;
+    EXPECT_EQ(0, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    std::string atteso = "PortaSocket - pathFileConf = " + PathConf(share) + "\nLa porta socket \"0\" specificata nel file " +
+                         "di configurazione \"" + PathConf(share) + "\" non e' valida\n";
+    EXPECT_EQ(atteso, TestoLogMemoria());
+}
+
+TEST_F(PortaSocket, RigaPiuLungaDelBufferContinuaComeRigaSeguente)
+{
+    // 159 caratteri riempiono una lettura: il resto della riga e' letto come riga a se'.
+    ScriviConf(share, std::string(156, 'x') + "=SOCKET=7000\n");  // la lettura si ferma dopo "=SO"
+    int porta = 0;
+    EXPECT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    EXPECT_EQ(2000, porta);
+    ScriviConf(share, "#" + std::string(158, 'x') + "SOCKET=7000\n");
+    EXPECT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    EXPECT_EQ(7000, porta);  // il commento copre solo la prima lettura
+}
+
+TEST(PortaSocketPercorso, RadiceDiDriveNonRaddoppiaLaBarra)
+{
+    SvuotaLogMemoria();
+    int porta = 0;
+    ::PortaSocket("Q:\\", "GEST1", &porta);
+    EXPECT_EQ(0u, TestoLogMemoria().find("PortaSocket - pathFileConf = Q:\\GEST1\\prg\\etc\\tarnel.cfg\n"));
+    SvuotaLogMemoria();
+    ::PortaSocket("\\\\server\\share", "GEST1", &porta);
+    EXPECT_EQ(0u, TestoLogMemoria().find("PortaSocket - pathFileConf = \\\\server\\share\\GEST1\\prg\\etc\\tarnel.cfg\n"));
+}
