@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# tests/sistema/servizio.sh - il servizio vero sotto Wine, registrato nel gestore dei servizi,
+# davanti al client nativo: conversazione cifrata e in chiaro, una raffica di client insieme,
+# porta rifiutata, arresto. Presuppone le build fatte (scripts/test); avvia il server Wine se serve.
+set -uo pipefail
+RADICE=$(cd "$(dirname "$0")/../.." && pwd)
+. "$RADICE/scripts/lib/wine.sh"
+. "$RADICE/scripts/lib/servizio.sh"
+CLIENT="$RADICE/build/host/tools/client/clientegrafico"
+PORTA=21500
+RAFFICA=50
+
+passati=0
+falliti=0
+verifica() { # verifica DESCRIZIONE COMANDO...
+  local descrizione=$1; shift
+  if "$@"; then
+    echo "ok   - $descrizione"; passati=$((passati + 1))
+  else
+    echo "FAIL - $descrizione"; falliti=$((falliti + 1))
+  fi
+}
+nel_log() { tr -d '\r' <"$LOG_SERVIZIO" | grep -qF -- "$1"; }
+
+if [ -z "${WINE_AVVIATO:-}" ]; then wine_avvia; trap wine_ferma EXIT; fi
+
+ambiente_installa "$PORTA"
+servizio_registra
+verifica "il servizio parte e ascolta sulla porta di tarnel.cfg" servizio_avvia
+verifica "porta $PORTA in ascolto" attendi_porta "$PORTA"
+
+uscita=$("$CLIENT" --porta "$PORTA" 0000X uno due N PROGRAMMA 2>&1)
+verifica "conversazione cifrata: il campo 0 torna con 0109" grep -qx 'campo 0: 0109X\\0' <<<"$uscita"
+verifica "conversazione cifrata: i campi 1 e 2 tornano uguali" grep -qx 'campo 2: due\\0' <<<"$uscita"
+uscita=$("$CLIENT" --in-chiaro --porta "$PORTA" 0000X uno due S PROGRAMMA 2>&1)
+verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0: 0101X\\0' <<<"$uscita"
+
+# Raffica: tutti i client partono insieme; ognuno deve avere la risposta.
+inizio=$(date +%s.%N)
+for ((i = 0; i < RAFFICA; i++)); do
+  "$CLIENT" --porta "$PORTA" --attesa 1 0000X "client $i" due N PROGRAMMA >"$RADICE/build/raffica.$i" 2>&1 &
+done
+wait
+durata=$(echo "$(date +%s.%N) - $inizio" | bc)
+serviti=$(grep -lx 'campo 0: 0109X\\0' "$RADICE"/build/raffica.* | wc -l)
+rm -f "$RADICE"/build/raffica.*
+echo "     raffica: $serviti di $RAFFICA client serviti in ${durata} s"
+verifica "raffica di $RAFFICA client tutti serviti" [ "$serviti" -eq "$RAFFICA" ]
+
+"$WINE" sc stop tarnel </dev/null >/dev/null 2>&1
+verifica "STOP porta il servizio a STOPPED" attendi_stato STOPPED 50
+verifica "log: servizio in esecuzione" nel_log ": Servizio di attivazione applicativi QOR in esecuzione"
+verifica "log: comando di STOP" nel_log ": ServerCtrlHandlerEx - ricevuto comando di STOP"
+
+# Porta 0: il servizio non parte e lo dice nel log.
+ambiente_installa 0
+"$WINE" sc start tarnel </dev/null >/dev/null 2>&1
+verifica "porta 0: il servizio si ferma da se'" attendi_stato STOPPED 50
+verifica "porta 0: riga della porta non valida" nel_log "La porta socket \"0\" specificata nel file di configurazione"
+servizio_ferma_ed_elimina
+
+echo "sistema: $passati passed, $falliti failed"
+[ "$falliti" -eq 0 ]
