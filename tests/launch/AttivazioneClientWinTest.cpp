@@ -3,7 +3,7 @@
 #include "launch/launch.h"
 
 #include "service/Listener.h"
-#include "tests/finti/CoppiaSocket.h"
+#include "tests/finti/SocketProva.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ static size_t Conversazione(int inChiaro, const std::string &corpo, std::string 
     uint8_t area[DIM_AREA_MESSAGGIO];
     int lung = 0;
 
-    if (!CreaCoppiaSocket(&client, &servizio))
+    if (!AvviaReteProva() || !CoppiaConnessa(&client, &servizio))
         return 0;
     HANDLE thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, MisuraAttivazione, (LPVOID)servizio,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
@@ -67,7 +67,7 @@ static size_t Conversazione(int inChiaro, const std::string &corpo, std::string 
     risposta->assign(esito == ESITO_FATTO ? std::string((const char *)area, lung) : "");
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
-    ChiudiSocket(client);
+    ChiudiSocketProva(client);
     return bisognoMisurato;
 }
 

@@ -2,7 +2,7 @@
  * del protocollo dall'altra parte. */
 #include "launch/launch.h"
 
-#include "tests/finti/CoppiaSocket.h"
+#include "tests/finti/SocketProva.h"
 #include "tests/finti/LogMemoria.h"
 
 #include <gmock/gmock.h>
@@ -29,15 +29,15 @@ class Negoziazione : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CreaCoppiaSocket(&client, &servizio));
+        ASSERT_TRUE(AvviaReteProva() && CoppiaConnessa(&client, &servizio));
         SvuotaLogMemoria();
     }
     void TearDown() override
     {
         if (lato.joinable())
             lato.join();
-        ChiudiSocket(client);
-        ChiudiSocket(servizio);
+        ChiudiSocketProva(client);
+        ChiudiSocketProva(servizio);
     }
     /* La negoziazione gira sul suo thread, come nel servizio. */
     void AvviaServizio()
@@ -105,9 +105,9 @@ TEST_F(Negoziazione, RichiestePriveDiCodiceOSenzaFineSonoRifiutate)
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.motivo);
-        ChiudiSocket(client);
-        ChiudiSocket(servizio);
-        ASSERT_TRUE(CreaCoppiaSocket(&client, &servizio));
+        ChiudiSocketProva(client);
+        ChiudiSocketProva(servizio);
+        ASSERT_TRUE(AvviaReteProva() && CoppiaConnessa(&client, &servizio));
         SvuotaLogMemoria();
         AvviaServizio();
         StatoCifratura stato = {};
@@ -122,7 +122,7 @@ TEST_F(Negoziazione, RichiestePriveDiCodiceOSenzaFineSonoRifiutate)
 TEST_F(Negoziazione, ClientCheChiudeSubitoFallisceLoScambio)
 {
     AvviaServizio();
-    ChiudiInvio(client);
+    ChiudiInvioProva(client);
     lato.join();
     EXPECT_EQ(0, esito);
     EXPECT_EQ("Impossibile attivare la comunicazione Criptazione KO...\n", TestoLogMemoria());
@@ -133,7 +133,7 @@ TEST_F(Negoziazione, ClientCheChiudeDopoLeChiaviFallisceLaRicezione)
     StatoCifratura stato = {};
     AvviaServizio();
     ASSERT_EQ(ESITO_FATTO, scambioChiaviCliente(client, &stato, 0));
-    ChiudiInvio(client);
+    ChiudiInvioProva(client);
     lato.join();
     EXPECT_EQ(0, esito);
     EXPECT_EQ("Errore ricezioneBuffer Client Grafico\n", TestoLogMemoria());
@@ -144,7 +144,7 @@ TEST_F(Negoziazione, ClientInChiaroCheChiudeDopoLaFraseNonLasciaRighe)
     StatoCifratura stato = {};
     AvviaServizio();
     ASSERT_EQ(ESITO_IN_CHIARO, scambioChiaviCliente(client, &stato, 1));
-    ChiudiInvio(client);
+    ChiudiInvioProva(client);
     lato.join();
     EXPECT_EQ(0, esito);
     EXPECT_EQ("", TestoLogMemoria());

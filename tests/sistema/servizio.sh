@@ -30,10 +30,10 @@ verifica "il servizio parte e ascolta sulla porta di tarnel.cfg" servizio_avvia
 verifica "porta $PORTA in ascolto" attendi_porta "$PORTA"
 
 uscita=$("$CLIENT" --porta "$PORTA" 0000X uno due N PROGRAMMA 2>&1)
-verifica "conversazione cifrata: il campo 0 torna con 0109" grep -qx 'campo 0: 0109X\\0' <<<"$uscita"
-verifica "conversazione cifrata: i campi 1 e 2 tornano uguali" grep -qx 'campo 2: due\\0' <<<"$uscita"
+verifica "conversazione cifrata: il campo 0 torna con 0109" grep -qx 'campo 0: 0109X' <<<"$uscita"
+verifica "conversazione cifrata: i campi 1 e 2 tornano uguali" grep -qx 'campo 2: due' <<<"$uscita"
 uscita=$("$CLIENT" --in-chiaro --porta "$PORTA" 0000X uno due S PROGRAMMA 2>&1)
-verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0: 0101X\\0' <<<"$uscita"
+verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0: 0101X' <<<"$uscita"
 
 # Raffica: tutti i client partono insieme; ognuno deve avere la risposta.
 inizio=$(date +%s.%N)
@@ -42,7 +42,7 @@ for ((i = 0; i < RAFFICA; i++)); do
 done
 wait
 durata=$(echo "$(date +%s.%N) - $inizio" | bc)
-serviti=$(grep -lx 'campo 0: 0109X\\0' "$RADICE"/build/raffica.* | wc -l)
+serviti=$(grep -lx 'campo 0: 0109X' "$RADICE"/build/raffica.* | wc -l)
 rm -f "$RADICE"/build/raffica.*
 echo "     raffica: $serviti di $RAFFICA client serviti in ${durata} s"
 verifica "raffica di $RAFFICA client tutti serviti" [ "$serviti" -eq "$RAFFICA" ]
