@@ -12,11 +12,18 @@
 
 #include <windows.h>
 
-static CRITICAL_SECTION bloccoLog;
-static const int bloccoPronto = (InitializeCriticalSection(&bloccoLog), 1);
 static FILE *flussoLog = NULL;
 static char pathLog[MAX_PATH] = "";
 static char areaTimestamp[32];
+
+/* Il blocco del log, pronto alla prima chiamata anche se questa arriva prima di main. */
+static CRITICAL_SECTION *BloccoLog(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
 
 /* Sceglie la cartella, il modo e apre il flusso con accesso condiviso; scrive il banner. */
 static void ApriLog(void)
@@ -74,12 +81,11 @@ void ScriviLog(const char *formato, ...)
     DWORD ultimoErrore = GetLastError();
     va_list argomenti;
 
-    (void)bloccoPronto;
-    EnterCriticalSection(&bloccoLog);
+    EnterCriticalSection(BloccoLog());
     va_start(argomenti, formato);
     ScriviRecord(formato, argomenti);
     va_end(argomenti);
-    LeaveCriticalSection(&bloccoLog);
+    LeaveCriticalSection(BloccoLog());
     SetLastError(ultimoErrore);
 }
 

@@ -119,6 +119,21 @@ SOCKET ConnettiLoopback(int porta)
     return client;
 }
 
+SOCKET OccupaPorta(int porta)
+{
+    SOCKET occupante = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in indirizzo;
+    ZeroMemory(&indirizzo, sizeof indirizzo);
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_port = htons((u_short)porta);
+    if (occupante != INVALID_SOCKET && (bind(occupante, (struct sockaddr *)&indirizzo, sizeof indirizzo) != 0 ||
+                                        listen(occupante, 1) != 0)) {
+        closesocket(occupante);
+        occupante = INVALID_SOCKET;
+    }
+    return occupante;
+}
+
 int PortaProva(int numero)
 {
     return 21000 + numero;

@@ -23,6 +23,9 @@ int EseguiProcesso(const std::string &rigaComando, DWORD attesaMs);
 std::string PathDaLinux(const std::string &pathLinux);
 /* Client TCP su 127.0.0.1:porta; INVALID_SOCKET se non si connette. */
 SOCKET ConnettiLoopback(int porta);
+/* Un socket in ascolto su tutte le interfacce alla porta, che la tiene occupata; INVALID_SOCKET
+ * se la porta non si lega. */
+SOCKET OccupaPorta(int porta);
 /* Espressioni regolari ECMAScript (quelle di GoogleTest su Windows non hanno classi ne' gruppi):
  * tutto il testo, o una sua parte. */
 bool CorrispondeTutto(const std::string &testo, const std::string &espressione);

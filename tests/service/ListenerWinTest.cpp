@@ -91,13 +91,8 @@ TEST_F(Listener, PortaOccupataFallisceSulBindConIlSuoCodice)
 {
     const int porta = PortaProva(102);
     Configura("SOCKET=" + std::to_string(porta) + "\n");
-    SOCKET occupante = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in indirizzo;
-    ZeroMemory(&indirizzo, sizeof indirizzo);
-    indirizzo.sin_family = AF_INET;
-    indirizzo.sin_port = htons(porta);
-    ASSERT_EQ(0, bind(occupante, (struct sockaddr *)&indirizzo, sizeof indirizzo));
-    ASSERT_EQ(0, listen(occupante, 1));
+    SOCKET occupante = OccupaPorta(porta);
+    ASSERT_NE(INVALID_SOCKET, occupante);
 
     SocketRete ascolto = SOCKET_NON_VALIDO;
     const char *passo = NULL;

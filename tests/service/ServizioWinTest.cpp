@@ -166,13 +166,8 @@ TEST_F(Servizio, PortaOccupataLoFermaConIlRecordDelBind)
 {
     const int porta = PortaProva(202);
     Configura("SOCKET=" + std::to_string(porta) + "\n");
-    SOCKET occupante = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in indirizzo;
-    ZeroMemory(&indirizzo, sizeof indirizzo);
-    indirizzo.sin_family = AF_INET;
-    indirizzo.sin_port = htons(porta);
-    ASSERT_EQ(0, bind(occupante, (struct sockaddr *)&indirizzo, sizeof indirizzo));
-    ASSERT_EQ(0, listen(occupante, 1));
+    SOCKET occupante = OccupaPorta(porta);
+    ASSERT_NE(INVALID_SOCKET, occupante);
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
     closesocket(occupante);
