@@ -78,13 +78,23 @@ protected:
     {
         WSADATA dati;
         ASSERT_EQ(0, WSAStartup(0x0101, &dati));
+        gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(nullptr, gestore);
+        // Una registrazione rimasta da una prova interrotta si toglie prima di ricrearla.
+        servizio = OpenServiceA(gestore, nomeServizioProva, SERVICE_ALL_ACCESS);
+        if (servizio != NULL) {
+            SERVICE_STATUS stato;
+            ControlService(servizio, SERVICE_CONTROL_STOP, &stato);
+            AttendiStato(SERVICE_STOPPED);
+            DeleteService(servizio);
+            CloseServiceHandle(servizio);
+            servizio = NULL;
+        }
         RimuoviAlbero(radiceAmbiente);
         CreaCartelle(cartellaBin);
         CreaCartelle(radiceAmbiente + "\\prg\\etc");
         ASSERT_TRUE(ScriviFile(radiceAmbiente + "\\prg\\etc\\configur", "C:\r\n"));
         ASSERT_TRUE(CopyFileA(PathTarnel().c_str(), (cartellaBin + "\\tarnel.exe").c_str(), FALSE));
-        gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-        ASSERT_NE(nullptr, gestore);
         servizio = CreateServiceA(gestore, nomeServizioProva, "Servizio di attivazione applicativi QOR", SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                   (cartellaBin + "\\tarnel.exe").c_str(), NULL, NULL, NULL, NULL, NULL);

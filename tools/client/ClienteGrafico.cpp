@@ -17,6 +17,9 @@
 #include <time.h>
 #include <unistd.h>
 
+/* Attesa massima di ogni ricezione, in secondi. */
+#define LIMITE_RICEZIONE_S 30
+
 #define MAX_CAMPI_RISPOSTA 64
 #define DIM_DOPO 65536
 
@@ -96,8 +99,13 @@ static SocketRete Connetti(const char *host, const char *porta)
         }
     }
     freeaddrinfo(risultati);
-    if (s == SOCKET_NON_VALIDO)
+    if (s == SOCKET_NON_VALIDO) {
         fprintf(stderr, "clientegrafico - impossibile connettersi a %s:%s\n", host, porta);
+        return s;
+    }
+    /* Un servizio che tace non trattiene il client per sempre: ogni ricezione attende al piu' cosi'. */
+    struct timeval limite = {LIMITE_RICEZIONE_S, 0};
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limite, sizeof limite);
     return s;
 }
 
