@@ -119,33 +119,31 @@ TEST_F(Negoziazione, RichiestePriveDiCodiceOSenzaFineSonoRifiutate)
     }
 }
 
-TEST_F(Negoziazione, ClientCheChiudeSubitoFallisceLoScambio)
+TEST_F(Negoziazione, ClientCheChiudeInOgniFaseLasciaLaSuaRiga)
 {
-    AvviaServizio();
-    ChiudiInvioProva(client);
-    lato.join();
-    EXPECT_EQ(0, esito);
-    EXPECT_EQ("Impossibile attivare la comunicazione Criptazione KO...\n", TestoLogMemoria());
-}
-
-TEST_F(Negoziazione, ClientCheChiudeDopoLeChiaviFallisceLaRicezione)
-{
-    StatoCifratura stato = {};
-    AvviaServizio();
-    ASSERT_EQ(ESITO_FATTO, scambioChiaviCliente(client, &stato, 0));
-    ChiudiInvioProva(client);
-    lato.join();
-    EXPECT_EQ(0, esito);
-    EXPECT_EQ("Errore ricezioneBuffer Client Grafico\n", TestoLogMemoria());
-}
-
-TEST_F(Negoziazione, ClientInChiaroCheChiudeDopoLaFraseNonLasciaRighe)
-{
-    StatoCifratura stato = {};
-    AvviaServizio();
-    ASSERT_EQ(ESITO_IN_CHIARO, scambioChiaviCliente(client, &stato, 1));
-    ChiudiInvioProva(client);
-    lato.join();
-    EXPECT_EQ(0, esito);
-    EXPECT_EQ("", TestoLogMemoria());
+    struct {
+        const char *fase;
+        int scambio; /* -1 nessuno, 0 cifrato, 1 in chiaro */
+        const char *log;
+    } casi[] = {
+        {"prima dello scambio", -1, "Impossibile attivare la comunicazione Criptazione KO...\n"},
+        {"dopo le chiavi", 0, "Errore ricezioneBuffer Client Grafico\n"},
+        {"dopo la frase in chiaro", 1, ""},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.fase);
+        ChiudiSocketProva(client);
+        ChiudiSocketProva(servizio);
+        ASSERT_TRUE(AvviaReteProva() && CoppiaConnessa(&client, &servizio));
+        SvuotaLogMemoria();
+        StatoCifratura stato = {};
+        AvviaServizio();
+        if (caso.scambio >= 0) {
+            ASSERT_EQ(caso.scambio ? ESITO_IN_CHIARO : ESITO_FATTO, scambioChiaviCliente(client, &stato, caso.scambio));
+        }
+        ChiudiInvioProva(client);
+        lato.join();
+        EXPECT_EQ(0, esito);
+        EXPECT_EQ(caso.log, TestoLogMemoria());
+    }
 }
