@@ -1,0 +1,24 @@
+/* install/Tabella.cpp - la tabella degli ambienti installati e le radici che se ne ricavano. */
+#include "install/install.h"
+
+#include "service/service.h"
+
+#include <string.h>
+
+TabellaAmbienti TabellaInfoInstallazione;
+
+int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
+{
+    return FormattaTesto(dest, dim, "%c:\\%s", ambiente->drive[0], ambiente->sistInfo);
+}
+
+int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
+{
+    const char *share = ambiente->strPathShare;
+    int lungShare = (int)strlen(share);
+
+    /* C:\ diventa C: prima di aggiungere la barra e il nome. */
+    if (lungShare == 3 && share[1] == ':' && share[2] == '\\')
+        lungShare = 2;
+    return FormattaTesto(dest, dim, "%.*s\\%s", lungShare, share, ambiente->sistInfo);
+}

@@ -1,0 +1,59 @@
+/* install/install.h - dove sono installati gli ambienti: informazioni d'installazione, tabella
+ * degli ambienti installati, collegamento del drive dell'ambiente in linea. */
+#ifndef INSTALL_INSTALL_H
+#define INSTALL_INSTALL_H
+
+#include <stddef.h>
+
+/* Testi di percorso dell'installazione: il percorso del programma ha al piu' 259 caratteri. */
+#define DIM_PATH_INSTALLAZIONE 260
+/* Record della tabella degli ambienti installati. */
+#define MAX_AMBIENTI 20
+
+typedef struct InfoAmbiente {
+    /* Il primo carattere e' la lettera del drive: per l'ambiente in linea la sola lettera maiuscola,
+     * per un duplicato l'intero campo di duplica.cfg (per esempio Z:\GEST2). */
+    char drive[DIM_PATH_INSTALLAZIONE];
+    char sistInfo[DIM_PATH_INSTALLAZIONE];
+    /* Cartella locale dello share che contiene la cartella sistInfo; vuota se stand alone. */
+    char strPathShare[DIM_PATH_INSTALLAZIONE];
+} InfoAmbiente;
+
+typedef struct TabellaAmbienti {
+    int numAmbienti;
+    InfoAmbiente ambienti[MAX_AMBIENTI];
+} TabellaAmbienti;
+
+/* La tabella del processo: il record 0 e' l'ambiente in linea, gli altri i suoi duplicati.
+ * Scritta una volta all'avvio del servizio, prima del listener; poi solo letta. */
+extern TabellaAmbienti TabellaInfoInstallazione;
+
+/* Radice dell'ambiente come la vedono gli utenti: "%c:\%s" con la prima lettera di drive e sistInfo.
+ * 1 se il testo e' entrato intero. */
+int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
+/* Radice locale: strPathShare, una barra e sistInfo; uno strPathShare radice di un drive (C:\) perde
+ * la barra finale, uno vuoto da' una radice che comincia con la barra (drive corrente).
+ * 1 se il testo e' entrato intero. */
+int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
+
+/* Dal percorso completo del programma: lettera del drive d'installazione, nome dell'ambiente e sua
+ * radice. I tre testi d'uscita hanno DIM_PATH_INSTALLAZIONE byte. 1 se riuscito. */
+int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootSistInfo);
+/* La lettera del drive dal file INI del prodotto la cui cartella compare nel percorso. */
+int RicercaDriveIni(const char *path, char *drive);
+
+/* Lo share di questa macchina la cui cartella contiene la cartella dirRootAppli: la cartella dello
+ * share in strPathShare (DIM_PATH_INSTALLAZIONE byte). 1 se trovato. */
+int RicercaNetShare(const char *dirRootAppli, char *strPathShare);
+/* Costruisce TabellaInfoInstallazione. 1 se riuscito. */
+int AnalisiAmbientiInstallati(void);
+
+/* Rende raggiungibile al servizio il drive dell'ambiente in linea (record 0). 1 se utilizzabile. */
+int ConnessioneNetworkDrive(void);
+/* Durante l'installazione: toglie la connessione di rete del drive e la sostituisce con una
+ * sostituzione (subst) della cartella locale dello share. */
+void RimappaDriveRemoto(char lettera, const char *strPathShare);
+/* Il nome remoto (UNC) di un drive "%c:"; uncName ha DIM_PATH_INSTALLAZIONE byte. 1 se noto. */
+int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName);
+
+#endif
