@@ -2,6 +2,7 @@
  * ServiceMain gira sul thread del dispatcher e finisce i suoi giorni nel ciclo di accept. */
 #include "service/service.h"
 
+#include "install/install.h"
 #include "launch/launch.h"
 #include "service/ServiceWin.h"
 
@@ -105,7 +106,12 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
         RiportaStato();
         return;
     }
-    ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", strPathShare[1] == ':' ? toupper(strPathShare[0]) : '?',
+    TabellaInfoInstallazione.numAmbienti = 1;
+    FormattaTesto(TabellaInfoInstallazione.ambienti[0].drive, DIM_PATH_INSTALLAZIONE, "%c",
+                  strPathShare[1] == ':' ? toupper((unsigned char)strPathShare[0]) : '?');
+    CopiaTesto(TabellaInfoInstallazione.ambienti[0].sistInfo, DIM_PATH_INSTALLAZIONE, sistInfo);
+    CopiaTesto(TabellaInfoInstallazione.ambienti[0].strPathShare, DIM_PATH_INSTALLAZIONE, strPathShare);
+    ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", TabellaInfoInstallazione.ambienti[0].drive[0],
               sistInfo, strPathShare);
 
     if (!ApriListener(strPathShare, sistInfo, &ascolto, &passoFallito)) {
