@@ -1,26 +1,30 @@
 /* service/ServiceMainWin.cpp - ServiceMain e il gestore dei comandi del servizio.
- * ServiceMain gira sul thread del dispatcher e finisce i suoi giorni nel ciclo di accept. */
+ * ServiceMain gira sul thread creato dal dispatcher e finisce i suoi giorni nel ciclo di accept;
+ * il gestore gira sul thread che il gestore dei servizi sceglie (il principale su Windows, uno suo
+ * sotto Wine): nessuno dei due dipende da quale thread esegua l'altro. */
 #include "service/service.h"
 
 #include "install/install.h"
 #include "launch/launch.h"
 #include "service/ServiceWin.h"
 
-#include <ctype.h>
-#include <string.h>
+#include <pbt.h>
 
+/* Il record di stato del processo e la sua handle: li scrivono ServiceMain e il gestore, ognuno
+ * i campi che cambia, e ognuno riporta poi il record intero. */
 static SERVICE_STATUS statoServizio;
 static SERVICE_STATUS_HANDLE handleStato = NULL;
 
-/* Il record di stato, senza controlli accettati: START_PENDING finche' ServiceMain non ha il listener. */
-static void RiportaStato(void)
-{
-    if (!SetServiceStatus(handleStato, &statoServizio))
-        ScriviLogErrore("ServiceMain - SetServiceStatus");
-}
+/* Gli eseguibili del runtime terminati allo STOP, in quest'ordine. */
+static const char *const eseguibiliRuntime[] = {"trimox3.exe", "trimox3_vc.exe", "trimox4.exe", "trimox4_vc.exe"};
+
+/* Controlli accettati quando il servizio gira: STOP e notifiche di alimentazione (0x41). */
+#define CONTROLLI_IN_ESECUZIONE (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT)
 
 DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiEvento, LPVOID contesto)
 {
+    size_t i = 0;
+
     (void)datiEvento;
     (void)contesto;
     ScriviLog("ServerCtrlHandlerEx - ricevuto comando dwControl -> %d  dwEventType -> %d \n ", (int)controllo,
@@ -28,6 +32,8 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
     switch (controllo) {
     case SERVICE_CONTROL_STOP:
         ScriviLog("ServerCtrlHandlerEx - ricevuto comando di STOP\n");
+        for (i = 0; i < sizeof eseguibiliRuntime / sizeof eseguibiliRuntime[0]; i++)
+            TerminaProcesso(eseguibiliRuntime[i]);
         statoServizio.dwWin32ExitCode = 0;
         statoServizio.dwCurrentState = SERVICE_STOPPED;
         statoServizio.dwCheckPoint = 0;
@@ -37,6 +43,27 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
         ScriviLog("ServerCtrlHandlerEx - ricevuto comando di INTERROGATE\n");
         statoServizio.dwCurrentState = SERVICE_RUNNING;
         break;
+    case SERVICE_CONTROL_POWEREVENT:
+        switch (tipoEvento) {
+        case PBT_APMSUSPEND:
+        case PBT_APMSTANDBY:
+            /* I controlli restano STOP e POWEREVENT: senza, il servizio non riceverebbe piu' ne' la
+             * ripresa ne' lo STOP. */
+            ScriviLog("ServerCtrlHandlerEx - Entro in hybernate \n");
+            break;
+        case PBT_APMRESUMESUSPEND:
+        case PBT_APMRESUMESTANDBY:
+            ScriviLog("ServerCtrlHandlerEx - Resume RESUMESUSPEND");
+            statoServizio.dwControlsAccepted = CONTROLLI_IN_ESECUZIONE;
+            break;
+        case PBT_APMRESUMEAUTOMATIC:
+            ScriviLog("ServerCtrlHandlerEx - Resume RESUMEAUTOMATIC  \n");
+            statoServizio.dwControlsAccepted = CONTROLLI_IN_ESECUZIONE;
+            break;
+        default:
+            break;
+        }
+        break;
     default:
         break;
     }
@@ -45,41 +72,22 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
     return NO_ERROR;
 }
 
-/* L'ambiente in linea ricavato dal percorso dell'eseguibile, installato in
- * <share>\<sistInfo>\prg\com\drumal\bin: la cartella che precede \prg\com\drumal\ e' la radice
- * dell'ambiente, il suo ultimo nome e' sistInfo, la cartella che la contiene e' lo share. */
-int AmbienteDaPercorso(const char *pathEseguibile, char *strPathShare, size_t dimShare, char *sistInfo,
-                       size_t dimSist)
+/* Avvio rifiutato dopo la tabella degli ambienti o il collegamento del drive. */
+static void AvvioRifiutato(void)
 {
-    static const char cartellaProgrammi[] = "\\prg\\com\\drumal\\";
-    char radice[MAX_PATH];
-    const char *ultimaBarra = NULL;
-    size_t lungCartella = sizeof cartellaProgrammi - 1;
-    size_t lungRadice = 0;
-
-    while (pathEseguibile[lungRadice] != '\0' &&
-           _strnicmp(pathEseguibile + lungRadice, cartellaProgrammi, lungCartella) != 0)
-        lungRadice++;
-    if (pathEseguibile[lungRadice] == '\0' || lungRadice >= sizeof radice)
-        return 0;
-    FormattaTesto(radice, sizeof radice, "%.*s", (int)lungRadice, pathEseguibile);
-    ultimaBarra = strrchr(radice, '\\');
-    if (ultimaBarra == NULL || ultimaBarra[1] == '\0')
-        return 0;
-    CopiaTesto(sistInfo, dimSist, ultimaBarra + 1);
-    if (ultimaBarra - radice == 2 && radice[1] == ':')
-        return FormattaTesto(strPathShare, dimShare, "%.3s", radice);
-    return FormattaTesto(strPathShare, dimShare, "%.*s", (int)(ultimaBarra - radice), radice);
+    statoServizio.dwCurrentState = SERVICE_STOPPED;
+    ScriviLog("Impossibile cambiare a \"started\" lo stato del servizio\n");
+    if (!SetServiceStatus(handleStato, &statoServizio))
+        ScriviLogErrore("ServiceMain - SetServiceStatus");
 }
 
 void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
 {
-    char pathEseguibile[MAX_PATH];
-    char strPathShare[MAX_PATH];
-    char sistInfo[MAX_PATH];
+    const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
     SocketRete ascolto = SOCKET_NON_VALIDO;
     const char *passoFallito = NULL;
     DWORD errore = 0;
+    int i = 0;
 
     (void)numArgomenti;
     (void)argomenti;
@@ -98,23 +106,22 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     ScriviLog("ServiceMain \n");
     statoServizio.dwCurrentState = SERVICE_RUNNING;
 
-    pathEseguibile[0] = '\0';
-    GetModuleFileNameA(NULL, pathEseguibile, sizeof pathEseguibile);
-    if (!AmbienteDaPercorso(pathEseguibile, strPathShare, sizeof strPathShare, sistInfo, sizeof sistInfo)) {
-        statoServizio.dwCurrentState = SERVICE_STOPPED;
-        ScriviLog("Impossibile cambiare a \"started\" lo stato del servizio\n");
-        RiportaStato();
+    if (!AnalisiAmbientiInstallati() || !ConnessioneNetworkDrive()) {
+        AvvioRifiutato();
         return;
     }
-    TabellaInfoInstallazione.numAmbienti = 1;
-    FormattaTesto(TabellaInfoInstallazione.ambienti[0].drive, DIM_PATH_INSTALLAZIONE, "%c",
-                  strPathShare[1] == ':' ? toupper((unsigned char)strPathShare[0]) : '?');
-    CopiaTesto(TabellaInfoInstallazione.ambienti[0].sistInfo, DIM_PATH_INSTALLAZIONE, sistInfo);
-    CopiaTesto(TabellaInfoInstallazione.ambienti[0].strPathShare, DIM_PATH_INSTALLAZIONE, strPathShare);
-    ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", TabellaInfoInstallazione.ambienti[0].drive[0],
-              sistInfo, strPathShare);
+    for (i = 0; i < TabellaInfoInstallazione.numAmbienti; i++) {
+        const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[i];
+        if (i == 0)
+            ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
+                      ambiente->strPathShare);
+        else
+            ScriviLog("Ambiente duplicato: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
+                      ambiente->strPathShare);
+    }
+    contatoreFileParametri = 0;
 
-    if (!ApriListener(strPathShare, sistInfo, &ascolto, &passoFallito)) {
+    if (!ApriListener(inLinea->strPathShare, inLinea->sistInfo, &ascolto, &passoFallito)) {
         errore = GetLastError();
         statoServizio.dwCurrentState = SERVICE_STOPPED;
         if (!SetServiceStatus(handleStato, &statoServizio)) {
@@ -126,7 +133,7 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
         return;
     }
     ScriviLog("Servizio di attivazione applicativi QOR in esecuzione\n");
-    statoServizio.dwControlsAccepted = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT;
+    statoServizio.dwControlsAccepted = CONTROLLI_IN_ESECUZIONE;
     if (!SetServiceStatus(handleStato, &statoServizio)) {
         ScriviLogErrore("ServiceMain - SetServiceStatus");
         return;

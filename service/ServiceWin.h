@@ -12,9 +12,8 @@
 void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti);
 DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiEvento, LPVOID contesto);
 
-/* Share e sistInfo dell'ambiente in cui l'eseguibile e' installato (...\<sistInfo>\prg\com\drumal\...).
- * 1 se il percorso ha quella forma e i testi entrano. */
-int AmbienteDaPercorso(const char *pathEseguibile, char *strPathShare, size_t dimShare, char *sistInfo,
-                       size_t dimSist);
+/* Termina ogni processo della macchina il cui eseguibile ha quel nome (maiuscole e minuscole non
+ * contano); non attende la loro fine. */
+void TerminaProcesso(const char *nomeEseguibile);
 
 #endif

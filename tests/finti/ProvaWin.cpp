@@ -74,24 +74,39 @@ bool ScriviFile(const std::string &path, const std::string &contenuto)
     return fclose(file) == 0 && ok;
 }
 
-int EseguiProcesso(const std::string &rigaComando, DWORD attesaMs)
+HANDLE AvviaProcesso(const std::string &rigaComando)
 {
     STARTUPINFOA avvio;
     PROCESS_INFORMATION processo;
-    DWORD codice = (DWORD)-1;
     std::string riga = rigaComando;
 
     ZeroMemory(&avvio, sizeof avvio);
     avvio.cb = sizeof avvio;
     if (!CreateProcessA(NULL, &riga[0], NULL, NULL, FALSE, 0, NULL, NULL, &avvio, &processo))
+        return NULL;
+    CloseHandle(processo.hThread);
+    return processo.hProcess;
+}
+
+HANDLE AvviaDormiente(const std::string &path)
+{
+    if (!CopyFileA((CartellaEseguibile() + "dormiente.exe").c_str(), path.c_str(), FALSE))
+        return NULL;
+    return AvviaProcesso("\"" + path + "\" 60");
+}
+
+int EseguiProcesso(const std::string &rigaComando, DWORD attesaMs)
+{
+    DWORD codice = (DWORD)-1;
+    HANDLE processo = AvviaProcesso(rigaComando);
+
+    if (processo == NULL)
         return -1;
-    if (WaitForSingleObject(processo.hProcess, attesaMs) != WAIT_OBJECT_0 ||
-        !GetExitCodeProcess(processo.hProcess, &codice)) {
-        TerminateProcess(processo.hProcess, 1);
+    if (WaitForSingleObject(processo, attesaMs) != WAIT_OBJECT_0 || !GetExitCodeProcess(processo, &codice)) {
+        TerminateProcess(processo, 1);
         codice = (DWORD)-1;
     }
-    CloseHandle(processo.hThread);
-    CloseHandle(processo.hProcess);
+    CloseHandle(processo);
     return (int)codice;
 }
 

@@ -17,6 +17,11 @@ void RimuoviAlbero(const std::string &cartella);
 void CreaCartelle(const std::string &cartella);
 std::string LeggiFile(const std::string &path);
 bool ScriviFile(const std::string &path, const std::string &contenuto);
+/* Avvia una riga di comando senza attenderla: la handle del processo, o NULL se non parte. */
+HANDLE AvviaProcesso(const std::string &rigaComando);
+/* Copia dormiente.exe (accanto ai test, dorme 60 s) al percorso dato e la avvia: un processo con il
+ * nome che si vuole. La handle del processo, o NULL. */
+HANDLE AvviaDormiente(const std::string &path);
 /* Esegue una riga di comando e ne attende la fine; il codice d'uscita, o -1 se non parte o non finisce. */
 int EseguiProcesso(const std::string &rigaComando, DWORD attesaMs);
 /* Percorso Windows dell'eseguibile o della cartella Linux dati (Z:\...). */

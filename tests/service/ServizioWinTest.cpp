@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -131,10 +133,31 @@ protected:
             Sleep(100);
         return stato;
     }
+    SERVICE_STATUS_PROCESS StatoCompleto()
+    {
+        SERVICE_STATUS_PROCESS stato;
+        DWORD necessari = 0;
+        ZeroMemory(&stato, sizeof stato);
+        QueryServiceStatusEx(servizio, SC_STATUS_PROCESS_INFO, (BYTE *)&stato, sizeof stato, &necessari);
+        return stato;
+    }
     std::string LogServizio() { return LeggiFile(cartellaBin + "\\tarnel.log"); }
     SC_HANDLE gestore = NULL;
     SC_HANDLE servizio = NULL;
 };
+
+/* Le posizioni dei testi nel log, nell'ordine dato: ognuno cercato dopo il precedente. */
+static ::testing::AssertionResult InOrdine(const std::string &log, const std::vector<std::string> &testi)
+{
+    size_t da = 0;
+    for (const std::string &testo : testi) {
+        size_t trovato = log.find(testo, da);
+        if (trovato == std::string::npos)
+            return ::testing::AssertionFailure() << "manca, o non e' al suo posto: " << testo << "\nnel log:\n" << log;
+        da = trovato + testo.size();
+    }
+    return ::testing::AssertionSuccess();
+}
 
 TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
 {
@@ -142,6 +165,9 @@ TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
     Configura("SOCKET=" + std::to_string(porta) + "\n");
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+    SERVICE_STATUS_PROCESS completo = StatoCompleto();
+    EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT), completo.dwControlsAccepted);
+    EXPECT_EQ(0u, completo.dwWin32ExitCode);
 
     SOCKET client = ConnettiLoopback(porta);
     EXPECT_NE(INVALID_SOCKET, client);
@@ -150,13 +176,118 @@ TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
     SERVICE_STATUS stato;
     ASSERT_TRUE(ControlService(servizio, SERVICE_CONTROL_STOP, &stato)) << GetLastError();
     EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+    // Ambiente stand alone sul disco fisso C: nessuno share, il drive corrente e' C.
+    EXPECT_TRUE(InOrdine(LogServizio(),
+                         {": ServiceMain \r\n",
+                          ": AnalisiAmbientiInstallati - strPathSistInfo C:\\GEST1\\prg\\com\\drumal\\bin\\tarnel.exe \r\n",
+                          ": Il sistema informativo in linea e' installato in modalita' stand alone nell'hard disk locale "
+                          "\"C:\"\r\n",
+                          ": L'ambiente in linea non possiede ambienti duplicati\r\n",
+                          ": ConnessioneNetworkDrive - Drive in esame C \r\n",
+                          ": Ambiente in linea: \"C:\\GEST1\" ---> \"\"\r\n",
+                          ": PortaSocket - pathFileConf = \\GEST1\\prg\\etc\\tarnel.cfg\r\n",
+                          ": Servizio di attivazione applicativi QOR in esecuzione\r\n",
+                          ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 1  dwEventType -> 0 \r\n ",
+                          ": ServerCtrlHandlerEx - ricevuto comando di STOP\r\n"}));
+}
+
+TEST_F(Servizio, InterrogateEComandoUtenteLoLascianoInEsecuzione)
+{
+    const int porta = PortaProva(203);
+    Configura("SOCKET=" + std::to_string(porta) + "\n");
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+
+    SERVICE_STATUS stato;
+    EXPECT_TRUE(ControlService(servizio, SERVICE_CONTROL_INTERROGATE, &stato)) << GetLastError();
+    EXPECT_TRUE(ControlService(servizio, 128, &stato)) << GetLastError();
+    EXPECT_TRUE(ControlService(servizio, 255, &stato)) << GetLastError();
+    Sleep(500);
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, Stato());
+    SOCKET client = ConnettiLoopback(porta);
+    EXPECT_NE(INVALID_SOCKET, client);
+    closesocket(client);
+
     std::string log = LogServizio();
-    EXPECT_THAT(log, HasSubstr(": ServiceMain \r\n"));
-    EXPECT_THAT(log, HasSubstr("Ambiente in linea: \"C:\\GEST1\" ---> \"C:\\\""));
-    EXPECT_THAT(log, HasSubstr("PortaSocket - pathFileConf = C:\\GEST1\\prg\\etc\\tarnel.cfg\r\n"));
-    EXPECT_THAT(log, HasSubstr(": Servizio di attivazione applicativi QOR in esecuzione\r\n"));
-    EXPECT_THAT(log, HasSubstr(": ServerCtrlHandlerEx - ricevuto comando dwControl -> 1  dwEventType -> 0 \r\n "));
-    EXPECT_THAT(log, HasSubstr(": ServerCtrlHandlerEx - ricevuto comando di STOP\r\n"));
+    EXPECT_TRUE(InOrdine(log, {": ServerCtrlHandlerEx - ricevuto comando dwControl -> 4  dwEventType -> 0 \r\n ",
+                               ": ServerCtrlHandlerEx - ricevuto comando di INTERROGATE\r\n",
+                               ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 128  dwEventType -> 0 \r\n ",
+                               ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 255  dwEventType -> 0 \r\n "}));
+    // Il comando dell'utente non aggiunge altro: la riga generica e' l'ultima del log.
+    std::string coda = log.substr(log.rfind("dwControl -> 255"));
+    EXPECT_EQ(std::string::npos, coda.find("\r\n", coda.find("\r\n") + 2)) << coda;
+    EXPECT_THAT(log, Not(HasSubstr("SetServiceStatus")));
+}
+
+TEST_F(Servizio, StopTerminaIRuntimeEFinisceIlProcesso)
+{
+    const int porta = PortaProva(204);
+    Configura("SOCKET=" + std::to_string(porta) + "\n");
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+    HANDLE processoServizio = OpenProcess(SYNCHRONIZE, FALSE, StatoCompleto().dwProcessId);
+    ASSERT_NE(nullptr, processoServizio);
+
+    // Due runtime che girano: uno nella cartella dei programmi, uno altrove scritto in maiuscolo.
+    std::string altrove = CartellaNuova("runtimemaiuscolo");
+    HANDLE runtime[2] = {AvviaDormiente(cartellaBin + "\\trimox3.exe"), AvviaDormiente(altrove + "\\TRIMOX4_VC.EXE")};
+    ASSERT_NE(nullptr, runtime[0]);
+    ASSERT_NE(nullptr, runtime[1]);
+    Sleep(300);
+
+    SERVICE_STATUS stato;
+    ASSERT_TRUE(ControlService(servizio, SERVICE_CONTROL_STOP, &stato)) << GetLastError();
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, runtime, TRUE, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(processoServizio, 10000));
+    CloseHandle(processoServizio);
+    for (HANDLE h : runtime) {
+        TerminateProcess(h, 0);
+        CloseHandle(h);
+    }
+    RimuoviAlbero(altrove);
+
+    std::string log = LogServizio();
+    EXPECT_TRUE(InOrdine(log, {": ServerCtrlHandlerEx - ricevuto comando di STOP\r\n",
+                               ": Termina il processo: \"trimox3.exe\"\r\n",
+                               ": Termina il processo: \"TRIMOX4_VC.EXE\"\r\n"}));
+    size_t righe = 0;
+    for (size_t da = log.find("Termina il processo"); da != std::string::npos; da = log.find("Termina il processo", da + 1))
+        righe++;
+    EXPECT_EQ(2u, righe);
+}
+
+TEST_F(Servizio, EseguibileFuoriDallaCartellaDeiProgrammiNonSiAvvia)
+{
+    std::string cartella = radiceAmbiente + "\\altrove";
+    CreaCartelle(cartella);
+    ASSERT_TRUE(CopyFileA(PathTarnel().c_str(), (cartella + "\\tarnel.exe").c_str(), FALSE));
+    ASSERT_TRUE(ChangeServiceConfigA(servizio, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                     (cartella + "\\tarnel.exe").c_str(), NULL, NULL, NULL, NULL, NULL, NULL))
+        << GetLastError();
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+    EXPECT_EQ(0u, StatoCompleto().dwWin32ExitCode);
+    std::string log = LeggiFile(cartella + "\\tarnel.log");
+    EXPECT_TRUE(InOrdine(log, {": ServiceMain \r\n", ": Nel pathname del servizio (\"C:\\GEST1\\altrove\\tarnel.exe\")\r\n",
+                               ": Impossibile cambiare a \"started\" lo stato del servizio\r\n"}));
+    EXPECT_THAT(log, Not(HasSubstr("PortaSocket")));
+    EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
+}
+
+TEST_F(Servizio, DriveDiInstallazioneNonFissoSenzaShareNonSiAvvia)
+{
+    // configur indica un drive che in questo prefisso non esiste: nessuno share e nessun disco fisso.
+    ASSERT_TRUE(ScriviFile(radiceAmbiente + "\\prg\\etc\\configur", "Q:\r\n"));
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+    std::string log = LogServizio();
+    EXPECT_TRUE(InOrdine(log, {": ServiceMain \r\n",
+                               ": Impossibile determinare il pathname di condivisione (\"Net Share\")\r\n"
+                               "che implementa il drive: \"Q:\"\r\n",
+                               ": Impossibile cambiare a \"started\" lo stato del servizio\r\n"}));
+    EXPECT_THAT(log, Not(HasSubstr("ConnessioneNetworkDrive")));
+    EXPECT_THAT(log, Not(HasSubstr("PortaSocket")));
 }
 
 TEST_F(Servizio, PortaZeroLoFermaSenzaRecordDErrore)
@@ -166,7 +297,7 @@ TEST_F(Servizio, PortaZeroLoFermaSenzaRecordDErrore)
     EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
     std::string log = LogServizio();
     size_t riga = log.find("La porta socket \"0\" specificata nel file di configurazione "
-                           "\"C:\\GEST1\\prg\\etc\\tarnel.cfg\" non e' valida\r\n");
+                           "\"\\GEST1\\prg\\etc\\tarnel.cfg\" non e' valida\r\n");
     ASSERT_NE(std::string::npos, riga) << log;
     EXPECT_THAT(log.substr(riga), Not(HasSubstr("errore")));
     EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
