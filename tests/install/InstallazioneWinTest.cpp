@@ -554,6 +554,41 @@ TEST_F(Installazione, SoloIlDriveDellAmbienteInLinea)
     EXPECT_THAT(LogNuovo(), Not(HasSubstr(std::string("Drive in esame ") + lettera)));
 }
 
+TEST_F(Installazione, AvvioConDriveDiReteSostituitoDalloShare)
+{
+    // Il drive degli utenti non esiste per il servizio: record 0 dallo share, poi la subst.
+    char lettera = LetteraLibera();
+    ASSERT_NE(0, lettera);
+    const char nomeDrive[3] = {lettera, ':', '\0'};
+    std::string path = Ambiente("ARCHIVI\\GEST1");
+    ASSERT_TRUE(ScriviFile(Etc("ARCHIVI\\GEST1", "configur"), std::string(nomeDrive) + "\r\n"));
+    std::string archivi = base + "\\ARCHIVI";
+    shareProva = {archivi};
+    ElencoShare = ElencaShareProva;
+    ASSERT_EQ(1, AnalisiAmbientiDaPercorso(path.c_str()));
+    SegnaLog();
+    EXPECT_EQ(1, ConnessioneNetworkDrive());
+    EXPECT_EQ("\\??\\" + archivi, DispositivoDi(lettera));
+    ScriviElencoAmbienti();
+    EXPECT_TRUE(DefineDosDeviceA(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, nomeDrive, archivi.c_str()));
+    EXPECT_EQ(std::string("ConnessioneNetworkDrive - Drive in esame ") + lettera +
+                  " \nConnessioneNetworkDrive - chdrive fallita \nAmbiente in linea: \"" + nomeDrive +
+                  "\\GEST1\" ---> \"" + archivi + "\"\n",
+              LogNuovo());
+}
+
+TEST_F(Installazione, PercorsoDelProgrammaDalSistema)
+{
+    // L'eseguibile di prova non sta nelle cartelle del prodotto.
+    char path[MAX_PATH];
+    ASSERT_NE(0u, GetModuleFileNameA(NULL, path, sizeof path));
+    TabellaInfoInstallazione.numAmbienti = 3;
+    EXPECT_EQ(0, AnalisiAmbientiInstallati());
+    EXPECT_EQ(0, TabellaInfoInstallazione.numAmbienti);
+    EXPECT_THAT(LogNuovo(), StartsWith("AnalisiAmbientiInstallati - strPathSistInfo " + std::string(path) +
+                                       " \nNel pathname del servizio (\"" + path + "\")\n"));
+}
+
 TEST_F(Installazione, RimappaturaSenzaNomeRemotoLasciaIlDrive)
 {
     std::string dispositivoC = DispositivoDi('C');
