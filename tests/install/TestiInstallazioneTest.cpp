@@ -10,6 +10,14 @@
 #include <stdio.h>
 #include <string>
 
+#ifdef _WIN32
+#include <process.h>
+#define IdProcesso _getpid
+#else
+#include <unistd.h>
+#define IdProcesso getpid
+#endif
+
 namespace {
 
 TEST(PercorsoInstallazione, RadiceENomeDellAmbiente)
@@ -82,7 +90,7 @@ public:
     explicit FileProva(const std::string &contenuto)
     {
         static int numero = 0;
-        path = (std::filesystem::temp_directory_path() / ("tnl_righe_" + std::to_string(++numero) + ".txt")).string();
+        path = (std::filesystem::temp_directory_path() / ("tnl_righe_" + std::to_string(IdProcesso()) + "_" + std::to_string(++numero) + ".txt")).string();
         FILE *scrittura = fopen(path.c_str(), "wb");
         if (scrittura != NULL) {
             fwrite(contenuto.data(), 1, contenuto.size(), scrittura);
