@@ -87,7 +87,6 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     SocketRete ascolto = SOCKET_NON_VALIDO;
     const char *passoFallito = NULL;
     DWORD errore = 0;
-    int i = 0;
 
     (void)numArgomenti;
     (void)argomenti;
@@ -110,15 +109,7 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
         AvvioRifiutato();
         return;
     }
-    for (i = 0; i < TabellaInfoInstallazione.numAmbienti; i++) {
-        const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[i];
-        if (i == 0)
-            ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
-                      ambiente->strPathShare);
-        else
-            ScriviLog("Ambiente duplicato: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
-                      ambiente->strPathShare);
-    }
+    ScriviElencoAmbienti();
     contatoreFileParametri = 0;
 
     if (!ApriListener(inLinea->strPathShare, inLinea->sistInfo, &ascolto, &passoFallito)) {
