@@ -20,8 +20,9 @@ int SddlNominaLocalSystem(const char *testoSddl)
 {
     if (testoSddl == NULL)
         return 0;
-    /* Il fiduciario e' l'ultimo campo di una voce: ";SY)" e' una voce che nomina LocalSystem. */
-    if (strstr(testoSddl, ";SY)") != NULL)
+    /* Il fiduciario e' l'ultimo campo di una voce: ";SY)" e' una voce che nomina LocalSystem. La
+     * conversione lo scrive sempre SY; per esteso lo si riconosce lo stesso. */
+    if (strstr(testoSddl, ";SY)") != NULL || strstr(testoSddl, ";S-1-5-18)") != NULL)
         return 1;
     /* Una DACL nulla lascia entrare chiunque: aggiungervi una voce la renderebbe una lista con la
      * sola LocalSystem e chiuderebbe fuori tutti gli altri. */

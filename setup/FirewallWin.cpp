@@ -174,16 +174,39 @@ fine:
     return trovata;
 }
 
-void ImpostaProprietaRegola(INetFwRule *regola, BSTR nome, BSTR descrizione, BSTR pathEseguibile,
-                            BSTR nomeServizio, BSTR gruppo)
+int PreparaTestiRegola(TestiRegola *testi)
+{
+    wchar_t pathLargo[MAX_PATH];
+
+    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
+    testi->nome = SysAllocString(nomeRegola);
+    testi->descrizione = SysAllocString(descrizioneRegola);
+    testi->pathEseguibile = SysAllocString(pathLargo);
+    testi->nomeServizio = SysAllocString(nomeServizioLargo);
+    testi->gruppo = SysAllocString(gruppoRegola);
+    return testi->nome != NULL && testi->descrizione != NULL && testi->pathEseguibile != NULL &&
+           testi->nomeServizio != NULL && testi->gruppo != NULL;
+}
+
+void LiberaTestiRegola(TestiRegola *testi)
+{
+    SysFreeString(testi->gruppo);
+    SysFreeString(testi->nomeServizio);
+    SysFreeString(testi->pathEseguibile);
+    SysFreeString(testi->descrizione);
+    SysFreeString(testi->nome);
+    ZeroMemory(testi, sizeof *testi);
+}
+
+void ImpostaProprietaRegola(INetFwRule *regola, const TestiRegola *testi)
 {
     /* Direzione, porte, indirizzi e interfacce restano quelli di una regola nuova: in ingresso, tutti. */
-    regola->put_Name(nome);
-    regola->put_Description(descrizione);
-    regola->put_ApplicationName(pathEseguibile);
-    regola->put_ServiceName(nomeServizio);
+    regola->put_Name(testi->nome);
+    regola->put_Description(testi->descrizione);
+    regola->put_ApplicationName(testi->pathEseguibile);
+    regola->put_ServiceName(testi->nomeServizio);
     regola->put_Protocol(NET_FW_IP_PROTOCOL_TCP);
-    regola->put_Grouping(gruppo);
+    regola->put_Grouping(testi->gruppo);
     /* I tre profili insieme, qualunque sia quello corrente. */
     regola->put_Profiles(NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC);
     regola->put_Action(NET_FW_ACTION_ALLOW);
@@ -191,8 +214,7 @@ void ImpostaProprietaRegola(INetFwRule *regola, BSTR nome, BSTR descrizione, BST
 }
 
 /* Crea la regola del servizio e la aggiunge all'insieme. */
-static void AggiungiRegola(INetFwRules *regole, BSTR nome, BSTR descrizione, BSTR pathEseguibile,
-                           BSTR nomeServizio, BSTR gruppo)
+static void AggiungiRegola(INetFwRules *regole, const TestiRegola *testi)
 {
     INetFwRule *regola = NULL;
     HRESULT hr = CoCreateInstance(__uuidof(NetFwRule), NULL, CLSCTX_INPROC_SERVER, __uuidof(INetFwRule),
@@ -202,7 +224,7 @@ static void AggiungiRegola(INetFwRules *regole, BSTR nome, BSTR descrizione, BST
         ScriviLog("AbiFirewallVista - CoCreateInstance for Firewall Rule failed: 0x%08lx\n", (unsigned long)hr);
         return;
     }
-    ImpostaProprietaRegola(regola, nome, descrizione, pathEseguibile, nomeServizio, gruppo);
+    ImpostaProprietaRegola(regola, testi);
     hr = regole->Add(regola);
     if (SUCCEEDED(hr))
         ScriviLog("AbiFirewallVista - Firewall Rule Add OK \n");
@@ -213,21 +235,14 @@ static void AggiungiRegola(INetFwRules *regole, BSTR nome, BSTR descrizione, BST
 
 int AbiFirewallVista(void)
 {
-    wchar_t pathLargo[MAX_PATH];
-    BSTR nome = NULL, descrizione = NULL, gruppo = NULL, pathEseguibile = NULL, nomeServizio = NULL;
+    TestiRegola testi = {NULL, NULL, NULL, NULL, NULL};
     INetFwPolicy2 *policy = NULL;
     INetFwRules *regole = NULL;
     LONG profiliCorrenti = 0;
     HRESULT hrAppartamento = E_FAIL;
     HRESULT hr = S_OK;
 
-    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
-    nome = SysAllocString(nomeRegola);
-    descrizione = SysAllocString(descrizioneRegola);
-    gruppo = SysAllocString(gruppoRegola);
-    pathEseguibile = SysAllocString(pathLargo);
-    nomeServizio = SysAllocString(nomeServizioLargo);
-    if (nome == NULL || descrizione == NULL || gruppo == NULL || pathEseguibile == NULL || nomeServizio == NULL) {
+    if (!PreparaTestiRegola(&testi)) {
         ScriviLog("AbiFirewallVista - SysAllocString failed: 0x%08lx\n", (unsigned long)E_OUTOFMEMORY);
         goto fine;
     }
@@ -253,14 +268,10 @@ int AbiFirewallVista(void)
         ScriviLog("AbiFirewallVista - get_CurrentProfileTypes failed: 0x%08lx\n", (unsigned long)hr);
         goto fine;
     }
-    AggiungiRegola(regole, nome, descrizione, pathEseguibile, nomeServizio, gruppo);
+    AggiungiRegola(regole, &testi);
 
 fine:
-    SysFreeString(nomeServizio);
-    SysFreeString(pathEseguibile);
-    SysFreeString(gruppo);
-    SysFreeString(descrizione);
-    SysFreeString(nome);
+    LiberaTestiRegola(&testi);
     if (regole != NULL)
         regole->Release();
     if (policy != NULL)

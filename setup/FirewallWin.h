@@ -10,11 +10,23 @@
  * "tarnel" (maiuscole comprese). 1 se trovata, 0 a fine elenco o al primo passo fallito (nel log).
  * Ogni elemento preso viene rilasciato; l'elenco resta del chiamante. */
 int CercaRegolaServizio(IEnumVARIANT *elenco);
+/* I testi della regola del servizio. */
+typedef struct TestiRegola {
+    BSTR nome;
+    BSTR descrizione;
+    BSTR pathEseguibile;
+    BSTR nomeServizio;
+    BSTR gruppo;
+} TestiRegola;
+
+/* Alloca i testi della regola, con il percorso dell'eseguibile in esecuzione. 1 se riuscito; in ogni
+ * caso i testi vanno poi liberati con LiberaTestiRegola. */
+int PreparaTestiRegola(TestiRegola *testi);
+void LiberaTestiRegola(TestiRegola *testi);
 /* Imposta sulla regola nuova tutte le proprieta' della regola del servizio, nell'ordine: nome,
  * descrizione, eseguibile, servizio, protocollo TCP, gruppo, profili (dominio, privato, pubblico),
- * azione consenti, abilitata. I testi restano del chiamante. Gli esiti non si guardano. */
-void ImpostaProprietaRegola(INetFwRule *regola, BSTR nome, BSTR descrizione, BSTR pathEseguibile,
-                            BSTR nomeServizio, BSTR gruppo);
+ * azione consenti, abilitata. Gli esiti non si guardano. */
+void ImpostaProprietaRegola(INetFwRule *regola, const TestiRegola *testi);
 /* Percorso completo dell'eseguibile in testo largo (al piu' 259 caratteri), troncato entro dim. */
 void PathEseguibileLargo(wchar_t *dest, size_t dim);
 
