@@ -499,6 +499,71 @@ INSTANTIATE_TEST_SUITE_P(Appartamento, FirewallWine, ::testing::Values(true, fal
                              return parametro.param ? std::string("GiaNelMultithread") : std::string("SenzaAppartamento");
                          });
 
+/* Una classe del firewall che non si puo' creare: la sua registrazione punta a una DLL che non c'e'.
+ * La registrazione di prima torna al suo posto alla fine della prova. */
+class ClasseFirewallGuasta : public ::testing::Test {
+protected:
+    void Guasta(const char *clsid)
+    {
+        chiave = std::string("Software\\Classes\\CLSID\\") + clsid + "\\InprocServer32";
+        HKEY aperta = NULL;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, chiave.c_str(), 0, KEY_ALL_ACCESS, &aperta));
+        char valore[MAX_PATH] = "";
+        DWORD lung = sizeof valore;
+        LONG letto = RegQueryValueExA(aperta, NULL, NULL, NULL, reinterpret_cast<BYTE *>(valore), &lung);
+        if (letto == ERROR_SUCCESS) {
+            dllPrima.assign(valore, lung);
+            static const char inesistente[] = "C:\\windows\\system32\\nonesiste.dll";
+            EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(aperta, NULL, 0, REG_SZ, reinterpret_cast<const BYTE *>(inesistente),
+                                                    sizeof inesistente));
+        }
+        RegCloseKey(aperta);
+        ASSERT_EQ(ERROR_SUCCESS, letto);
+    }
+    void TearDown() override
+    {
+        HKEY aperta = NULL;
+        if (dllPrima.empty() || RegOpenKeyExA(HKEY_LOCAL_MACHINE, chiave.c_str(), 0, KEY_ALL_ACCESS, &aperta) != 0)
+            return;
+        EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(aperta, NULL, 0, REG_SZ, reinterpret_cast<const BYTE *>(dllPrima.data()),
+                                                (DWORD)dllPrima.size()));
+        RegCloseKey(aperta);
+    }
+    std::string chiave, dllPrima;
+};
+
+TEST_F(ClasseFirewallGuasta, PolicySenzaOggettoRegistraAncheIlPassoDellaRoutine)
+{
+    Guasta("{E2B3C97F-6AE1-41AC-817A-F6F92166D7DD}");
+    EsitoThread verifica = {true, VerificaAbiFirewallVista, -1, E_FAIL};
+    std::string righe = EseguiInThread(&verifica);
+    EXPECT_EQ(0, verifica.risultato);
+    EXPECT_TRUE(CorrispondeTutto(righe, "WFCOMInitialize - CoCreateInstance for INetFwPolicy2 failed: 0x8[0-9a-f]{7}\n" +
+                                            Letterale("VerificaAbiFirewallVista - WFCOMInitialize failed \n")))
+        << righe;
+
+    EsitoThread aggiunta = {true, AbiFirewallVista, -1, E_FAIL};
+    righe = EseguiInThread(&aggiunta);
+    EXPECT_EQ(1, aggiunta.risultato);
+    EXPECT_TRUE(CorrispondeTutto(righe, "WFCOMInitialize - CoCreateInstance for INetFwPolicy2 failed: 0x8[0-9a-f]{7}\n" +
+                                            Letterale("AbiFirewallVista - WFCOMInitialize failed\n")))
+        << righe;
+}
+
+TEST_F(ClasseFirewallGuasta, GestoreSenzaOggettoNonAbilitaENonAggiunge)
+{
+    Guasta("{304CE942-6E39-40D8-943A-B913C40C9CD4}");
+    EsitoThread verifica = {true, VerificaXp, -1, E_FAIL};
+    EXPECT_EQ("", EseguiInThread(&verifica));
+    EXPECT_EQ(0, verifica.risultato);
+    EXPECT_EQ(S_FALSE, verifica.appartamentoDopo);
+
+    EsitoThread aggiunta = {true, AbiFirewallXP, -1, E_FAIL};
+    EXPECT_EQ("", EseguiInThread(&aggiunta));
+    EXPECT_EQ(0, aggiunta.risultato);
+    EXPECT_EQ(S_FALSE, aggiunta.appartamentoDopo);
+}
+
 /* Le routine che ricevono o rendono oggetti, chiamate direttamente nel thread del test. */
 TEST(FirewallWin, InizializzazioniDiretteRendonoOggettiUsabili)
 {
@@ -523,6 +588,7 @@ TEST(FirewallWin, InizializzazioniDiretteRendonoOggettiUsabili)
 namespace {
 
 struct CreazioniSenzaCom {
+    HRESULT hrAppartamento;  // CO_E_NOTINITIALIZED se nessun thread del processo e' in COM
     HRESULT hrPolicy;
     INetFwPolicy2 *policy;
     HRESULT hrProfilo;
@@ -532,6 +598,11 @@ struct CreazioniSenzaCom {
 DWORD WINAPI ThreadSenzaCom(void *parametro)
 {
     CreazioniSenzaCom *dati = static_cast<CreazioniSenzaCom *>(parametro);
+    APTTYPE tipo;
+    APTTYPEQUALIFIER qualificatore;
+    dati->hrAppartamento = CoGetApartmentType(&tipo, &qualificatore);
+    if (dati->hrAppartamento != CO_E_NOTINITIALIZED)
+        return 0;
     dati->hrPolicy = WFCOMInitialize(&dati->policy);
     dati->hrProfilo = WindowsFirewallInitialize(&dati->profilo);
     return 0;
@@ -543,12 +614,14 @@ DWORD WINAPI ThreadSenzaCom(void *parametro)
  * degli oggetti fallisce: l'errore torna al chiamante e i puntatori restano nulli. */
 TEST(FirewallWin, SenzaComLeCreazioniFallisconoConIlLoroHresult)
 {
-    CreazioniSenzaCom dati = {S_OK, reinterpret_cast<INetFwPolicy2 *>(1), S_OK, reinterpret_cast<INetFwProfile *>(1)};
+    CreazioniSenzaCom dati = {S_OK, S_OK, reinterpret_cast<INetFwPolicy2 *>(1), S_OK, reinterpret_cast<INetFwProfile *>(1)};
     size_t inizio = SegnaLog();
     HANDLE thread = CreateThread(NULL, 0, ThreadSenzaCom, &dati, 0, NULL);
     ASSERT_NE(nullptr, thread);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 60000));
     CloseHandle(thread);
+    if (dati.hrAppartamento != CO_E_NOTINITIALIZED)
+        GTEST_SKIP() << "un altro thread del processo tiene l'appartamento multithread";
     EXPECT_EQ(CO_E_NOTINITIALIZED, dati.hrPolicy);
     EXPECT_EQ(nullptr, dati.policy);
     EXPECT_EQ(CO_E_NOTINITIALIZED, dati.hrProfilo);
