@@ -1,0 +1,271 @@
+/* setup/FirewallWin.cpp - la regola del servizio nel firewall dei sistemi di versione 6 e successive.
+ * Gira solo nel processo della riga di comando, che e' gia' nell'appartamento multithread: la
+ * richiesta di un appartamento a thread singolo vi e' rifiutata con RPC_E_CHANGED_MODE, che qui va
+ * bene, e allora CoUninitialize non si chiama. Ogni passo fallito va nel log con il suo HRESULT. */
+#include "setup/setup.h"
+
+#include "service/service.h"
+#include "setup/FirewallWin.h"
+
+#include <stdlib.h>
+
+#include <windows.h>
+#include <netfw.h>
+#include <oleauto.h>
+
+static const wchar_t nomeServizioLargo[] = L"tarnel";
+static const wchar_t nomeRegola[] = L"Servizio di attivazione Applicativi QOR (TCP-In)";
+static const wchar_t descrizioneRegola[] =
+    L"Consente il traffico di rete verso il servizio di attivazione Applicativi QOR";
+static const wchar_t gruppoRegola[] = L"Applicativi QOR";
+
+void PathEseguibileLargo(wchar_t *dest, size_t dim)
+{
+    char pathEseguibile[MAX_PATH];
+    size_t convertiti = 0;
+
+    if (dim == 0)
+        return;
+    dest[0] = L'\0';
+    ZeroMemory(pathEseguibile, sizeof pathEseguibile);
+    if (GetModuleFileNameA(NULL, pathEseguibile, sizeof pathEseguibile) == 0) {
+        ScriviLogErrore("PathEseguibileLargo - GetModuleFileName");
+        return;
+    }
+    /* Un percorso troncato puo' restare senza terminatore. */
+    pathEseguibile[sizeof pathEseguibile - 1] = '\0';
+    convertiti = mbstowcs(dest, pathEseguibile, dim - 1);
+    dest[convertiti == (size_t)-1 ? 0 : convertiti] = L'\0';
+}
+
+HRESULT WFCOMInitialize(INetFwPolicy2 **policy)
+{
+    HRESULT hr = CoCreateInstance(__uuidof(NetFwPolicy2), NULL, CLSCTX_INPROC_SERVER, __uuidof(INetFwPolicy2),
+                                  (void **)policy);
+
+    if (FAILED(hr)) {
+        *policy = NULL;
+        ScriviLog("WFCOMInitialize - CoCreateInstance for INetFwPolicy2 failed: 0x%08lx\n", (unsigned long)hr);
+    }
+    return hr;
+}
+
+int CercaRegolaServizio(IEnumVARIANT *elenco)
+{
+    VARIANT elemento;
+    INetFwRule *regola = NULL;
+    BSTR nomeServizio = NULL;
+    ULONG presi = 0;
+    HRESULT hr = S_OK;
+    int trovata = 0;
+
+    VariantInit(&elemento);
+    while (!trovata) {
+        VariantClear(&elemento);
+        hr = elenco->Next(1, &elemento, &presi);
+        if (hr == S_FALSE)
+            break;
+        if (FAILED(hr)) {
+            ScriviLog("VerificaAbiFirewallVista - Next failed: 0x%08lx\n", (unsigned long)hr);
+            break;
+        }
+        hr = VariantChangeType(&elemento, &elemento, 0, VT_DISPATCH);
+        if (SUCCEEDED(hr) && V_DISPATCH(&elemento) == NULL)
+            hr = E_POINTER;
+        if (FAILED(hr)) {
+            ScriviLog("VerificaAbiFirewallVista - VariantChangeType failed: 0x%08lx\n", (unsigned long)hr);
+            break;
+        }
+        hr = V_DISPATCH(&elemento)->QueryInterface(__uuidof(INetFwRule), (void **)&regola);
+        if (FAILED(hr)) {
+            regola = NULL;
+            ScriviLog("VerificaAbiFirewallVista - QueryInterface for INetFwRule failed: 0x%08lx\n",
+                      (unsigned long)hr);
+            break;
+        }
+        /* Conta solo il nome del servizio, confrontato per intero e con le maiuscole; una regola
+         * senza nome di servizio non e' la nostra. */
+        hr = regola->get_ServiceName(&nomeServizio);
+        if (SUCCEEDED(hr) && nomeServizio != NULL && lstrcmpW(nomeServizio, nomeServizioLargo) == 0) {
+            ScriviLog("VerificaAbiFirewallVista - Found rule in the Windows Firewall \n");
+            trovata = 1;
+        }
+        SysFreeString(nomeServizio);
+        nomeServizio = NULL;
+        regola->Release();
+        regola = NULL;
+    }
+    VariantClear(&elemento);
+    return trovata;
+}
+
+/* La policy ha gia' le sue regole: la ricerca di quella del servizio, dall'insieme delle regole. */
+static int CercaNelleRegole(INetFwRules *regole)
+{
+    IUnknown *enumeratore = NULL;
+    IEnumVARIANT *elenco = NULL;
+    HRESULT hr = S_OK;
+    int trovata = 0;
+
+    hr = regole->get__NewEnum(&enumeratore);
+    if (SUCCEEDED(hr) && enumeratore == NULL)
+        hr = E_POINTER;
+    if (FAILED(hr)) {
+        enumeratore = NULL;
+        ScriviLog("VerificaAbiFirewallVista - get__NewEnum failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    hr = enumeratore->QueryInterface(__uuidof(IEnumVARIANT), (void **)&elenco);
+    if (FAILED(hr)) {
+        elenco = NULL;
+        ScriviLog("VerificaAbiFirewallVista - QueryInterface for IEnumVARIANT failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    trovata = CercaRegolaServizio(elenco);
+
+fine:
+    if (elenco != NULL)
+        elenco->Release();
+    if (enumeratore != NULL)
+        enumeratore->Release();
+    return trovata;
+}
+
+int VerificaAbiFirewallVista(void)
+{
+    INetFwPolicy2 *policy = NULL;
+    INetFwRules *regole = NULL;
+    LONG numeroRegole = 0;
+    HRESULT hrAppartamento = S_OK;
+    HRESULT hr = S_OK;
+    int trovata = 0;
+
+    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE) {
+        ScriviLog("VerificaAbiFirewallVista - CoInitializeEx failed: 0x%08lx\n", (unsigned long)hrAppartamento);
+        goto fine;
+    }
+    hr = WFCOMInitialize(&policy);
+    if (FAILED(hr)) {
+        ScriviLog("VerificaAbiFirewallVista - WFCOMInitialize failed \n");
+        goto fine;
+    }
+    hr = policy->get_Rules(&regole);
+    if (FAILED(hr)) {
+        regole = NULL;
+        ScriviLog("VerificaAbiFirewallVista - get_Rules failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    hr = regole->get_Count(&numeroRegole);
+    if (FAILED(hr)) {
+        ScriviLog("VerificaAbiFirewallVista - get_Count failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    ScriviLog("VerificaAbiFirewallVista - The number of rules in the Windows Firewall are %d\n", (int)numeroRegole);
+    trovata = CercaNelleRegole(regole);
+
+fine:
+    if (regole != NULL)
+        regole->Release();
+    if (policy != NULL)
+        policy->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+    return trovata;
+}
+
+void ImpostaProprietaRegola(INetFwRule *regola, BSTR nome, BSTR descrizione, BSTR pathEseguibile,
+                            BSTR nomeServizio, BSTR gruppo)
+{
+    /* Direzione, porte, indirizzi e interfacce restano quelli di una regola nuova: in ingresso, tutti. */
+    regola->put_Name(nome);
+    regola->put_Description(descrizione);
+    regola->put_ApplicationName(pathEseguibile);
+    regola->put_ServiceName(nomeServizio);
+    regola->put_Protocol(NET_FW_IP_PROTOCOL_TCP);
+    regola->put_Grouping(gruppo);
+    /* I tre profili insieme, qualunque sia quello corrente. */
+    regola->put_Profiles(NET_FW_PROFILE2_DOMAIN | NET_FW_PROFILE2_PRIVATE | NET_FW_PROFILE2_PUBLIC);
+    regola->put_Action(NET_FW_ACTION_ALLOW);
+    regola->put_Enabled(VARIANT_TRUE);
+}
+
+/* Crea la regola del servizio e la aggiunge all'insieme. */
+static void AggiungiRegola(INetFwRules *regole, BSTR nome, BSTR descrizione, BSTR pathEseguibile,
+                           BSTR nomeServizio, BSTR gruppo)
+{
+    INetFwRule *regola = NULL;
+    HRESULT hr = CoCreateInstance(__uuidof(NetFwRule), NULL, CLSCTX_INPROC_SERVER, __uuidof(INetFwRule),
+                                  (void **)&regola);
+
+    if (FAILED(hr)) {
+        ScriviLog("AbiFirewallVista - CoCreateInstance for Firewall Rule failed: 0x%08lx\n", (unsigned long)hr);
+        return;
+    }
+    ImpostaProprietaRegola(regola, nome, descrizione, pathEseguibile, nomeServizio, gruppo);
+    hr = regole->Add(regola);
+    if (SUCCEEDED(hr))
+        ScriviLog("AbiFirewallVista - Firewall Rule Add OK \n");
+    else
+        ScriviLog("AbiFirewallVista - Firewall Rule Add failed: 0x%08lx\n", (unsigned long)hr);
+    regola->Release();
+}
+
+int AbiFirewallVista(void)
+{
+    wchar_t pathLargo[MAX_PATH];
+    BSTR nome = NULL, descrizione = NULL, gruppo = NULL, pathEseguibile = NULL, nomeServizio = NULL;
+    INetFwPolicy2 *policy = NULL;
+    INetFwRules *regole = NULL;
+    LONG profiliCorrenti = 0;
+    HRESULT hrAppartamento = E_FAIL;
+    HRESULT hr = S_OK;
+
+    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
+    nome = SysAllocString(nomeRegola);
+    descrizione = SysAllocString(descrizioneRegola);
+    gruppo = SysAllocString(gruppoRegola);
+    pathEseguibile = SysAllocString(pathLargo);
+    nomeServizio = SysAllocString(nomeServizioLargo);
+    if (nome == NULL || descrizione == NULL || gruppo == NULL || pathEseguibile == NULL || nomeServizio == NULL) {
+        ScriviLog("AbiFirewallVista - SysAllocString failed: 0x%08lx\n", (unsigned long)E_OUTOFMEMORY);
+        goto fine;
+    }
+    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE) {
+        ScriviLog("AbiFirewallVista - CoInitializeEx failed: 0x%08lx\n", (unsigned long)hrAppartamento);
+        goto fine;
+    }
+    hr = WFCOMInitialize(&policy);
+    if (FAILED(hr)) {
+        ScriviLog("AbiFirewallVista - WFCOMInitialize failed\n");
+        goto fine;
+    }
+    hr = policy->get_Rules(&regole);
+    if (FAILED(hr)) {
+        regole = NULL;
+        ScriviLog("AbiFirewallVista - get_Rules failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    /* Il valore letto non cambia la regola, che vale per tutti i profili. */
+    hr = policy->get_CurrentProfileTypes(&profiliCorrenti);
+    if (FAILED(hr)) {
+        ScriviLog("AbiFirewallVista - get_CurrentProfileTypes failed: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    AggiungiRegola(regole, nome, descrizione, pathEseguibile, nomeServizio, gruppo);
+
+fine:
+    SysFreeString(nomeServizio);
+    SysFreeString(pathEseguibile);
+    SysFreeString(gruppo);
+    SysFreeString(descrizione);
+    SysFreeString(nome);
+    if (regole != NULL)
+        regole->Release();
+    if (policy != NULL)
+        policy->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+    return 1;
+}

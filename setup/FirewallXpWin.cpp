@@ -1,0 +1,217 @@
+/* setup/FirewallXpWin.cpp - l'eseguibile del servizio tra le applicazioni autorizzate del profilo
+ * corrente, sui sistemi precedenti alla versione 6. Queste routine rendono solo il loro esito: la
+ * sola riga di log e' quella del tipo di profilo. Come per la regola, RPC_E_CHANGED_MODE va bene e
+ * allora CoUninitialize non si chiama. */
+#include "setup/setup.h"
+
+#include "service/service.h"
+#include "setup/FirewallWin.h"
+
+#include <windows.h>
+#include <netfw.h>
+#include <oleauto.h>
+
+static const wchar_t nomeApplicazione[] = L"Servizio di attivazione applicativi QOR";
+
+HRESULT WindowsFirewallInitialize(INetFwProfile **profilo)
+{
+    INetFwMgr *gestore = NULL;
+    INetFwPolicy *policy = NULL;
+    /* Se la lettura del tipo fallisce la variabile non viene toccata: tipo sconosciuto. */
+    NET_FW_PROFILE_TYPE tipo = NET_FW_PROFILE_TYPE_MAX;
+    HRESULT hr = S_OK;
+
+    *profilo = NULL;
+    hr = CoCreateInstance(__uuidof(NetFwMgr), NULL, CLSCTX_INPROC_SERVER, __uuidof(INetFwMgr), (void **)&gestore);
+    if (FAILED(hr)) {
+        gestore = NULL;
+        goto fine;
+    }
+    hr = gestore->get_LocalPolicy(&policy);
+    if (FAILED(hr)) {
+        policy = NULL;
+        goto fine;
+    }
+    hr = policy->get_CurrentProfile(profilo);
+    if (FAILED(hr) || *profilo == NULL) {
+        *profilo = NULL;
+        if (SUCCEEDED(hr))
+            hr = E_POINTER;
+        goto fine;
+    }
+    (*profilo)->get_Type(&tipo);
+    switch (tipo) {
+    case NET_FW_PROFILE_DOMAIN:
+        ScriviLog("WindowsFirewallInitialize - is NET_FW_PROFILE_DOMAIN \n");
+        break;
+    case NET_FW_PROFILE_STANDARD:
+        ScriviLog("WindowsFirewallInitialize - is NET_FW_PROFILE_STANDARD \n");
+        break;
+    case NET_FW_PROFILE_CURRENT:
+        ScriviLog("WindowsFirewallInitialize - is NET_FW_PROFILE_CURRENT \n");
+        break;
+    default:
+        ScriviLog("WindowsFirewallInitialize - is NET_FW_PROFILE_TYPE_MAX \n");
+        break;
+    }
+
+fine:
+    if (policy != NULL)
+        policy->Release();
+    if (gestore != NULL)
+        gestore->Release();
+    return hr;
+}
+
+HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEseguibile, BOOL *abilitata)
+{
+    INetFwAuthorizedApplications *applicazioni = NULL;
+    INetFwAuthorizedApplication *applicazione = NULL;
+    BSTR path = NULL;
+    VARIANT_BOOL statoAbilitata = VARIANT_FALSE;
+    HRESULT hr = S_OK;
+
+    *abilitata = FALSE;
+    hr = profilo->get_AuthorizedApplications(&applicazioni);
+    if (FAILED(hr) || applicazioni == NULL) {
+        applicazioni = NULL;
+        if (SUCCEEDED(hr))
+            hr = E_POINTER;
+        goto fine;
+    }
+    path = SysAllocString(pathEseguibile);
+    if (path == NULL) {
+        hr = E_OUTOFMEMORY;
+        goto fine;
+    }
+    /* Un'applicazione che non c'e' non e' un errore: semplicemente non e' abilitata. */
+    if (FAILED(applicazioni->Item(path, &applicazione)) || applicazione == NULL) {
+        applicazione = NULL;
+        hr = S_OK;
+        goto fine;
+    }
+    hr = applicazione->get_Enabled(&statoAbilitata);
+    if (SUCCEEDED(hr) && statoAbilitata != VARIANT_FALSE)
+        *abilitata = TRUE;
+
+fine:
+    if (applicazione != NULL)
+        applicazione->Release();
+    SysFreeString(path);
+    if (applicazioni != NULL)
+        applicazioni->Release();
+    return hr;
+}
+
+BOOL VerificaAbilitazioneFirewall(void)
+{
+    INetFwProfile *profilo = NULL;
+    wchar_t pathLargo[MAX_PATH];
+    BOOL abilitata = FALSE;
+    BOOL risultato = FALSE;
+    HRESULT hrAppartamento = S_OK;
+    HRESULT hr = S_OK;
+
+    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE)
+        return FALSE;
+    hr = WindowsFirewallInitialize(&profilo);
+    if (FAILED(hr))
+        goto fine;
+    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
+    hr = IsApplicazioneAbilitata(profilo, pathLargo, &abilitata);
+    if (SUCCEEDED(hr))
+        risultato = abilitata;
+
+fine:
+    if (profilo != NULL)
+        profilo->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+    return risultato;
+}
+
+/* Una nuova applicazione autorizzata con il percorso e il nome del servizio, aggiunta al profilo.
+ * Il primo passo che fallisce ferma la sequenza e ne rende l'HRESULT. */
+static HRESULT AggiungiApplicazione(INetFwProfile *profilo, const wchar_t *pathEseguibile)
+{
+    INetFwAuthorizedApplications *applicazioni = NULL;
+    INetFwAuthorizedApplication *applicazione = NULL;
+    BSTR testo = NULL;
+    HRESULT hr = S_OK;
+
+    hr = profilo->get_AuthorizedApplications(&applicazioni);
+    if (FAILED(hr) || applicazioni == NULL) {
+        applicazioni = NULL;
+        if (SUCCEEDED(hr))
+            hr = E_POINTER;
+        goto fine;
+    }
+    hr = CoCreateInstance(__uuidof(NetFwAuthorizedApplication), NULL, CLSCTX_INPROC_SERVER,
+                          __uuidof(INetFwAuthorizedApplication), (void **)&applicazione);
+    if (FAILED(hr)) {
+        applicazione = NULL;
+        goto fine;
+    }
+    testo = SysAllocString(pathEseguibile);
+    if (testo == NULL) {
+        hr = E_OUTOFMEMORY;
+        goto fine;
+    }
+    hr = applicazione->put_ProcessImageFileName(testo);
+    SysFreeString(testo);
+    testo = NULL;
+    if (FAILED(hr))
+        goto fine;
+    testo = SysAllocString(nomeApplicazione);
+    if (testo == NULL || SysStringLen(testo) == 0) {
+        hr = E_OUTOFMEMORY;
+        goto fine;
+    }
+    hr = applicazione->put_Name(testo);
+    if (FAILED(hr))
+        goto fine;
+    hr = applicazioni->Add(applicazione);
+
+fine:
+    SysFreeString(testo);
+    if (applicazione != NULL)
+        applicazione->Release();
+    if (applicazioni != NULL)
+        applicazioni->Release();
+    return hr;
+}
+
+int AbiFirewallXP(void)
+{
+    INetFwProfile *profilo = NULL;
+    wchar_t pathLargo[MAX_PATH];
+    BOOL abilitata = FALSE;
+    HRESULT hrAppartamento = S_OK;
+    HRESULT hr = S_OK;
+    int riuscito = 0;
+
+    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE)
+        return 0;
+    hr = WindowsFirewallInitialize(&profilo);
+    if (FAILED(hr))
+        goto fine;
+    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
+    hr = IsApplicazioneAbilitata(profilo, pathLargo, &abilitata);
+    if (FAILED(hr))
+        goto fine;
+    if (abilitata) {
+        riuscito = 1;
+        goto fine;
+    }
+    hr = AggiungiApplicazione(profilo, pathLargo);
+    riuscito = SUCCEEDED(hr) ? 1 : 0;
+
+fine:
+    if (profilo != NULL)
+        profilo->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+    return riuscito;
+}
