@@ -22,3 +22,18 @@ int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
         lungShare = 2;
     return FormattaTesto(dest, dim, "%.*s\\%s", lungShare, share, ambiente->sistInfo);
 }
+
+void ScriviElencoAmbienti(void)
+{
+    int i = 0;
+
+    for (i = 0; i < TabellaInfoInstallazione.numAmbienti && i < MAX_AMBIENTI; i++) {
+        const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[i];
+        if (i == 0)
+            ScriviLog("Ambiente in linea: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
+                      ambiente->strPathShare);
+        else
+            ScriviLog("Ambiente duplicato: \"%c:\\%s\" ---> \"%s\"\n", ambiente->drive[0], ambiente->sistInfo,
+                      ambiente->strPathShare);
+    }
+}

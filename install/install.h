@@ -47,6 +47,21 @@ int RicercaDriveIni(const char *path, char *drive);
 int RicercaNetShare(const char *dirRootAppli, char *strPathShare);
 /* Costruisce TabellaInfoInstallazione. 1 se riuscito. */
 int AnalisiAmbientiInstallati(void);
+/* Come AnalisiAmbientiInstallati, con il percorso completo del programma dato da chi chiama. */
+int AnalisiAmbientiDaPercorso(const char *pathProgramma);
+/* Scrive nel log una riga per ogni record della tabella: l'ambiente in linea, poi i duplicati. */
+void ScriviElencoAmbienti(void);
+
+/* Enumerazione degli share di questa macchina. La visita riceve la cartella locale di uno share
+ * (testo ANSI non vuoto) e ritorna diverso da 0 per fermare l'enumerazione. */
+typedef int (*VisitaShare)(void *contesto, const char *cartellaShare);
+/* Chiama visita per ogni share, nell'ordine dell'enumerazione. 1 se l'enumerazione e' arrivata alla
+ * fine o e' stata fermata dalla visita, 0 se e' fallita. */
+typedef int (*EnumerazioneShare)(VisitaShare visita, void *contesto);
+/* L'enumerazione usata da RicercaNetShare: ElencaShareDiSistema, salvo che un test la sostituisca. */
+extern EnumerazioneShare ElencoShare;
+/* L'enumerazione del sistema (NetShareEnum al livello 502). */
+int ElencaShareDiSistema(VisitaShare visita, void *contesto);
 
 /* Rende raggiungibile al servizio il drive dell'ambiente in linea (record 0). 1 se utilizzabile. */
 int ConnessioneNetworkDrive(void);

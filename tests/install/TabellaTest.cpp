@@ -1,6 +1,8 @@
 /* Radici dell'ambiente ricavate da un record della tabella. */
 #include "install/install.h"
 
+#include "tests/finti/LogMemoria.h"
+
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -43,6 +45,27 @@ TEST(RadiciAmbiente, TroncataSeNonEntra)
     char piccolo[8];
     EXPECT_EQ(0, RadiceLocaleAmbiente(&a, piccolo, sizeof piccolo));
     EXPECT_STREQ("C:\\ARCH", piccolo);
+}
+
+TEST(ElencoAmbienti, UnaRigaPerRecordInOrdine)
+{
+    TabellaAmbienti salvata = TabellaInfoInstallazione;
+    TabellaInfoInstallazione.numAmbienti = 3;
+    TabellaInfoInstallazione.ambienti[0] = Ambiente("Z", "GEST1", "C:\\ARCHIVI");
+    TabellaInfoInstallazione.ambienti[1] = Ambiente("y:\\GEST2", "GEST2", "D:\\");
+    TabellaInfoInstallazione.ambienti[2] = Ambiente("X:\\GEST3", "GEST3", "");
+    SvuotaLogMemoria();
+    ScriviElencoAmbienti();
+    EXPECT_EQ("Ambiente in linea: \"Z:\\GEST1\" ---> \"C:\\ARCHIVI\"\n"
+              "Ambiente duplicato: \"y:\\GEST2\" ---> \"D:\\\"\n"
+              "Ambiente duplicato: \"X:\\GEST3\" ---> \"\"\n",
+              TestoLogMemoria());
+
+    SvuotaLogMemoria();
+    TabellaInfoInstallazione.numAmbienti = 0;
+    ScriviElencoAmbienti();
+    EXPECT_EQ("", TestoLogMemoria());
+    TabellaInfoInstallazione = salvata;
 }
 
 } // namespace
