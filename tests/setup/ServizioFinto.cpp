@@ -2,7 +2,7 @@
  * cui dipende l'installazione. Il modo viene dal primo argomento della riga registrata:
  *   pronto    RUNNING subito;
  *   lento     START_PENDING con check point che avanza (wait hint 3000) per circa 1,5 s, poi RUNNING;
- *   bloccato  START_PENDING con check point fermo (wait hint 1500); dopo 6 s si ferma da solo;
+ *   bloccato  START_PENDING con check point fermo (wait hint 1500); dopo 3,5 s si ferma da solo;
  *   rinuncia  STOPPED subito, con un codice d'uscita. */
 #include <string.h>
 
@@ -58,7 +58,7 @@ static void WINAPI ServiceMainFinto(DWORD numArgomenti, LPSTR *argomenti)
         }
     } else if (strcmp(modo, "bloccato") == 0) {
         Riporta(SERVICE_START_PENDING, 1, 1500);
-        Sleep(6000);
+        Sleep(3500);
         Riporta(SERVICE_STOPPED, 0, 0);
         return;
     }
