@@ -180,6 +180,20 @@ TEST_F(ComandoInstallazione, SistemaPrecedenteAllaVersioneSeiUsaLeApplicazioniAu
     RimuoviAlbero(ambiente.radice);
 }
 
+TEST_F(ComandoInstallazione, FuoriDalleCartelleDelProdottoNonInstalla)
+{
+    // L'eseguibile della build, non in ...\prg\com\drumal\bin: il suo log e' accanto a lui.
+    std::string tarnel = PathDaLinux(PATH_TARNEL_EXE);
+    std::string pathLog = tarnel.substr(0, tarnel.rfind('\\') + 1) + "tarnel.log";
+    size_t inizio = LeggiFile(pathLog).size();
+    EXPECT_EQ(1, EseguiProcesso("\"" + tarnel + "\" -s -i", 60000));
+    EXPECT_FALSE(LeggiRegistrazione().trovata);
+    std::string log = LeggiFile(pathLog).substr(inizio);
+    EXPECT_THAT(log, HasSubstr(": TestDipendenze  Entro \r\n"));
+    EXPECT_THAT(log, HasSubstr(": InstallazioneServizio - InfoInstallazione NON mi trovo nelle cartelle del prodotto QOR: errore "));
+    EXPECT_THAT(log, Not(HasSubstr("CreateService")));
+}
+
 /* Una lettera di drive libera (nessun dispositivo), da Q in poi. */
 std::string LetteraLibera(char da)
 {
