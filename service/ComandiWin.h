@@ -1,0 +1,22 @@
+/* service/ComandiWin.h - la riga di comando di tarnel.exe: servizio senza argomenti, altrimenti uno dei
+ * comandi di amministrazione. main la chiama e ne ritorna il codice d'uscita. */
+#ifndef SERVICE_COMANDIWIN_H
+#define SERVICE_COMANDIWIN_H
+
+#include <windows.h>
+
+/* 0 riuscito, 1 fallito (anche opzione sconosciuta, dopo il testo d'uso su standard output). */
+int EseguiComando(int argc, char **argv);
+
+/* 1 se il token del processo elenca il gruppo BUILTIN\Administrators, con qualunque attributo. */
+int IsAmministratore(void);
+/* 1 se tra i gruppi c'e' il SID dato (gli attributi non contano). */
+int GruppiContengonoSid(const TOKEN_GROUPS *gruppi, PSID sid);
+
+/* Punti di aggancio delle prove: la finestra di messaggio e la verifica dei diritti. Valgono
+ * MessageBoxA e IsAmministratore. */
+typedef int(WINAPI *ProceduraMessaggio)(HWND proprietario, LPCSTR testo, LPCSTR titolo, UINT stile);
+extern ProceduraMessaggio mostraMessaggio;
+extern int (*verificaAmministratore)(void);
+
+#endif

@@ -1,0 +1,269 @@
+/* tests/setup/ComandiWinTest.cpp - la riga di comando di tarnel.exe: opzioni, modo silente, messaggi,
+ * verifica dell'amministratore, codici d'uscita. Nel processo di prova, con la finestra di messaggio
+ * registrata invece che mostrata; il testo d'uso dal vero tarnel.exe. */
+#include "tests/finti/ProvaWin.h"
+#include "tests/setup/ServiziProvaWin.h"
+
+#include "service/ComandiWin.h"
+#include "service/service.h"
+
+#include <sddl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+namespace {
+
+struct Messaggio {
+    HWND proprietario;
+    std::string testo, titolo;
+    UINT stile;
+};
+std::vector<Messaggio> messaggi;
+
+int WINAPI RegistraMessaggio(HWND proprietario, LPCSTR testo, LPCSTR titolo, UINT stile)
+{
+    messaggi.push_back({proprietario, testo, titolo, stile});
+    return IDOK;
+}
+
+int NonAmministratore(void)
+{
+    return 0;
+}
+
+const char nomeVisualizzato[] = "Servizio di attivazione applicativi QOR";
+
+std::string TestoFallimento(const std::string &inizio)
+{
+    return inizio + "\"" + nomeVisualizzato + "\"\nUlteriori informazioni nel file di log: \"" + CartellaEseguibile() +
+           "tarnel.log\"";
+}
+
+class RigaDiComando : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        messaggi.clear();
+        mostraMessaggio = RegistraMessaggio;
+        EliminaServizio("tarnel");
+        EliminaServizio("LanmanWorkstation"); // l'installazione si ferma ai servizi dipendenti
+        ScriviLog("inizio prova\n");
+        inizioLog = FineLogProva();
+    }
+    void TearDown() override
+    {
+        mostraMessaggio = MessageBoxA;
+        verificaAmministratore = IsAmministratore;
+        EliminaServizio("tarnel");
+    }
+    int Esegui(std::vector<const char *> argomenti)
+    {
+        argomenti.insert(argomenti.begin(), "tarnel");
+        return EseguiComando((int)argomenti.size(), const_cast<char **>(argomenti.data()));
+    }
+    size_t inizioLog = 0;
+};
+
+TEST_F(RigaDiComando, ComandiSulServizioAssenteMessaggiESilenzio)
+{
+    struct Caso {
+        std::vector<const char *> argomenti;
+        const char *riga;     // NULL: nessuna riga nel log
+        const char *errore;   // il record d'errore atteso
+        const char *messaggio; // NULL: nessuna finestra
+    } casi[] = {
+        {{"-s", "-stop"}, ": main - Eseguo arresto del servizio\r\n", ": OpenService: errore 1060: ", NULL},
+        {{"-stop"}, ": main - Eseguo arresto del servizio\r\n", ": OpenService: errore 1060: ",
+         "Impossibile eseguire \"stop\" di "},
+        {{"-START"}, ": main - Eseguo avvio del servizio\r\n", ": OpenService: errore 1060: ",
+         "Impossibile eseguire \"start\" di "},
+        {{"-S", "-Start"}, ": main - Eseguo avvio del servizio\r\n", ": OpenService: errore 1060: ", NULL},
+        {{"-r", "argomento", "ignorato"}, ": main - Eseguo la rimozione del servizio\r\n", ": OpenService: errore 1060: ",
+         "Impossibile rimuovere: "},
+        {{"-s", "-R"}, ": main - Eseguo la rimozione del servizio\r\n", ": OpenService: errore 1060: ", NULL},
+        // -s dopo l'opzione non conta: il messaggio c'e'.
+        {{"-i", "-s"}, ": main - Eseguo l'installazione del servizio\r\n",
+         ": InstallazioneServizio - Almeno uno dei servizi dipendenti non e' attivo!!!!!", "Impossibile installare: "},
+        {{"-s", "-i"}, ": main - Eseguo l'installazione del servizio\r\n", ": TestDipendenze LanmanWorkstation FALLITA\r\n",
+         NULL},
+        {{"-x"}, NULL, NULL, NULL},
+        {{"-s"}, NULL, NULL, NULL},
+        {{"-s", "-s", "-i"}, NULL, NULL, NULL},
+        {{"i"}, NULL, NULL, NULL},
+        {{""}, NULL, NULL, NULL},
+    };
+    for (const Caso &c : casi) {
+        std::string nome;
+        for (const char *a : c.argomenti)
+            nome += std::string(a) + " ";
+        SCOPED_TRACE(nome);
+        messaggi.clear();
+        size_t inizio = FineLogProva();
+        EXPECT_EQ(1, Esegui(c.argomenti));
+        std::string log = LogProvaDa(inizio);
+        if (c.riga == NULL) {
+            EXPECT_EQ("", log);
+        } else {
+            EXPECT_THAT(log, HasSubstr(c.riga));
+            EXPECT_THAT(log, HasSubstr(c.errore));
+        }
+        if (c.messaggio == NULL) {
+            EXPECT_EQ(0u, messaggi.size());
+        } else {
+            ASSERT_EQ(1u, messaggi.size());
+            EXPECT_EQ(TestoFallimento(c.messaggio), messaggi[0].testo);
+            EXPECT_EQ("Errore", messaggi[0].titolo);
+            EXPECT_EQ(0x42010u, messaggi[0].stile);
+            EXPECT_EQ(GetDesktopWindow(), messaggi[0].proprietario);
+        }
+    }
+}
+
+TEST_F(RigaDiComando, NonAmministratoreRifiutatoAncheInSilenzio)
+{
+    verificaAmministratore = NonAmministratore;
+    for (std::vector<const char *> argomenti : {std::vector<const char *>{"-s", "-i"}, {"-I"}}) {
+        messaggi.clear();
+        size_t inizio = FineLogProva();
+        EXPECT_EQ(1, Esegui(argomenti));
+        std::string log = LogProvaDa(inizio);
+        EXPECT_THAT(log, HasSubstr(": main - Eseguo l'installazione del servizio\r\n"));
+        EXPECT_THAT(log, HasSubstr(": main - NON SONO AMMINISTRATORE\r\n"));
+        EXPECT_THAT(log, Not(HasSubstr("TestDipendenze")));
+        ASSERT_EQ(1u, messaggi.size());
+        EXPECT_EQ("Per utilizzare questo programma e' necessario possedere i privilegi di Amminisratore",
+                  messaggi[0].testo);
+        EXPECT_EQ("Errore", messaggi[0].titolo);
+        EXPECT_EQ(0x42010u, messaggi[0].stile);
+    }
+}
+
+TEST_F(RigaDiComando, ArrestoDiUnServizioFermoERimozione)
+{
+    // Un servizio finto registrato con il nome del servizio: fermo, lo STOP fallisce.
+    ASSERT_TRUE(RegistraFinto("tarnel", "pronto", SERVICE_DEMAND_START));
+    EXPECT_EQ(1, Esegui({"-s", "-stop"}));
+    EXPECT_THAT(LogProvaDa(inizioLog), HasSubstr(": ControlService: errore 1062: "));
+
+    ASSERT_TRUE(AvviaEAttendi("tarnel"));
+    EXPECT_EQ(0, Esegui({"-s", "-stop"}));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, StatoServizio("tarnel"));
+    EXPECT_EQ(0, Esegui({"-s", "-start"}));
+    EXPECT_EQ((DWORD)SERVICE_RUNNING, AttendiStatoServizio("tarnel", SERVICE_RUNNING, 10000));
+    EXPECT_EQ(0, Esegui({"-s", "-stop"}));
+    EXPECT_EQ((DWORD)SERVICE_STOPPED, StatoServizio("tarnel"));
+
+    EXPECT_EQ(0, Esegui({"-r"}));
+    EXPECT_EQ(0u, StatoServizio("tarnel"));
+    EXPECT_EQ(0u, messaggi.size());
+    EXPECT_THAT(LogProvaDa(inizioLog), Not(HasSubstr("DeleteService")));
+}
+
+/* Un gruppo di token dal suo SID testuale. */
+struct Gruppo {
+    const char *sid;
+    DWORD attributi;
+};
+
+bool ContieneAmministratori(const std::vector<Gruppo> &elenco)
+{
+    std::vector<BYTE> area(sizeof(TOKEN_GROUPS) + elenco.size() * sizeof(SID_AND_ATTRIBUTES));
+    TOKEN_GROUPS *gruppi = (TOKEN_GROUPS *)area.data();
+    std::vector<PSID> sid;
+    gruppi->GroupCount = (DWORD)elenco.size();
+    for (size_t i = 0; i < elenco.size(); i++) {
+        PSID uno = NULL;
+        EXPECT_TRUE(ConvertStringSidToSidA(elenco[i].sid, &uno)) << elenco[i].sid;
+        sid.push_back(uno);
+        gruppi->Groups[i].Sid = uno;
+        gruppi->Groups[i].Attributes = elenco[i].attributi;
+    }
+    PSID amministratori = NULL;
+    EXPECT_TRUE(ConvertStringSidToSidA("S-1-5-32-544", &amministratori));
+    bool risultato = GruppiContengonoSid(gruppi, amministratori) != 0;
+    LocalFree(amministratori);
+    for (PSID uno : sid)
+        LocalFree(uno);
+    return risultato;
+}
+
+TEST(Amministratore, GruppiDelTokenConISoloSidConfrontati)
+{
+    const DWORD abilitato = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
+    EXPECT_TRUE(ContieneAmministratori({{"S-1-1-0", abilitato}, {"S-1-5-32-544", abilitato}}));
+    EXPECT_TRUE(ContieneAmministratori({{"S-1-5-32-544", SE_GROUP_USE_FOR_DENY_ONLY}, {"S-1-5-11", abilitato}}));
+    EXPECT_TRUE(ContieneAmministratori({{"S-1-5-32-545", abilitato}, {"S-1-5-32-544", 0}}));
+    EXPECT_FALSE(ContieneAmministratori({{"S-1-1-0", abilitato}, {"S-1-5-32-545", abilitato}}));
+    // Stessa autorita' e stesso ultimo numero, dominio diverso: non e' il gruppo BUILTIN.
+    EXPECT_FALSE(ContieneAmministratori({{"S-1-5-21-1-2-3-544", abilitato}, {"S-1-5-33-544", abilitato}}));
+    EXPECT_FALSE(ContieneAmministratori({}));
+}
+
+TEST(Amministratore, IlTokenDelProcessoDecideComeCheckTokenMembership)
+{
+    PSID amministratori = NULL;
+    ASSERT_TRUE(ConvertStringSidToSidA("S-1-5-32-544", &amministratori));
+    BOOL membro = FALSE;
+    ASSERT_TRUE(CheckTokenMembership(NULL, amministratori, &membro));
+    LocalFree(amministratori);
+    // Sotto Wine l'utente e' amministratore: il gruppo c'e' ed e' abilitato.
+    EXPECT_EQ(membro ? 1 : 0, IsAmministratore());
+}
+
+/* Esegue tarnel.exe con lo standard output in un file; il codice d'uscita e l'uscita senza CR. */
+int EseguiConUscita(const std::string &riga, std::string *uscita)
+{
+    std::string pathUscita = CartellaEseguibile() + "uscita_comandi.txt";
+    SECURITY_ATTRIBUTES ereditabile = {sizeof ereditabile, NULL, TRUE};
+    HANDLE file = CreateFileA(pathUscita.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &ereditabile, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    STARTUPINFOA avvio;
+    PROCESS_INFORMATION processo;
+    ZeroMemory(&avvio, sizeof avvio);
+    avvio.cb = sizeof avvio;
+    avvio.dwFlags = STARTF_USESTDHANDLES;
+    avvio.hStdOutput = file;
+    avvio.hStdError = file;
+    avvio.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string modificabile = riga;
+    DWORD codice = (DWORD)-1;
+    if (CreateProcessA(NULL, &modificabile[0], NULL, NULL, TRUE, 0, NULL, NULL, &avvio, &processo)) {
+        if (WaitForSingleObject(processo.hProcess, 30000) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(processo.hProcess, &codice))
+            codice = (DWORD)-1;
+        CloseHandle(processo.hThread);
+        CloseHandle(processo.hProcess);
+    }
+    CloseHandle(file);
+    std::string testo = LeggiFile(pathUscita);
+    uscita->clear();
+    for (char carattere : testo)
+        if (carattere != '\r')
+            *uscita += carattere;
+    DeleteFileA(pathUscita.c_str());
+    return (int)codice;
+}
+
+TEST(RigaDiComandoEseguibile, TestoDUsoPerOpzioniSconosciute)
+{
+    std::string tarnel = PathDaLinux(PATH_TARNEL_EXE);
+    std::string uso = "Opzioni:\n\t" + tarnel + " [-s] -i\tInstallazione servizio\n\t" + tarnel +
+                      " [-s] -r\tRimozione servizio\n\t" + tarnel + " [-s] -start\tAttivazione servizio\n\t" + tarnel +
+                      " [-s] -stop\tDisattivazione servizio\n\n\t-s: abilita la modalita' silente (no message box)\n";
+    for (const char *argomenti : {"-x", "-s", "-s -x", "/i", "-stopp"}) {
+        SCOPED_TRACE(argomenti);
+        std::string uscita;
+        EXPECT_EQ(1, EseguiConUscita("\"" + tarnel + "\" " + argomenti, &uscita));
+        EXPECT_EQ(uso, uscita);
+    }
+}
+
+} // namespace
