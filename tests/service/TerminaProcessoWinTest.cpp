@@ -1,8 +1,9 @@
 /* tests/service/TerminaProcessoWinTest.cpp - terminazione dei processi del runtime per nome, su
  * processi veri: copie di dormiente.exe con i nomi degli eseguibili. */
+#include "tests/finti/ProvaWin.h"
+
 #include "service/ServiceWin.h"
 #include "service/service.h"
-#include "tests/finti/ProvaWin.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
