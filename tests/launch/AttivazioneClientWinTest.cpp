@@ -249,7 +249,7 @@ TEST_F(Attivazione, RuntimeCheNonParteChiudeLaConnessioneConEsito1)
 
 TEST_F(Attivazione, AvviiContemporaneiConFileDistinti)
 {
-    const int quanti = 5;
+    const int quanti = 20;
     std::vector<Connessione> connessioni(quanti);
     for (Connessione &c : connessioni)
         ASSERT_TRUE(c.Apri());
@@ -267,10 +267,14 @@ TEST_F(Attivazione, AvviiContemporaneiConFileDistinti)
                 file.push_back(v.substr(15));
         ChiudiInvioProva(c.client);
     }
+    std::vector<std::string> attesi;
+    for (int i = 0; i < quanti; i++)
+        attesi.push_back(".\\etc\\kl" + std::to_string(i) + ".cfg");
     std::sort(file.begin(), file.end());
-    EXPECT_EQ((std::vector<std::string>{".\\etc\\kl0.cfg", ".\\etc\\kl1.cfg", ".\\etc\\kl2.cfg", ".\\etc\\kl3.cfg",
-                                        ".\\etc\\kl4.cfg"}),
-              file);
+    std::sort(attesi.begin(), attesi.end());
+    EXPECT_EQ(attesi, file);
+    for (int i = 0; i < quanti; i++)
+        EXPECT_EQ(0u, LeggiFile(ambiente.etc + "\\kl" + std::to_string(i) + ".cfg").find("UTENTE=\r\nPROGRA=pr\r\n")) << i;
     for (Connessione &c : connessioni)
         RiceviTutto((SOCKET)c.client, 10000);
 }
