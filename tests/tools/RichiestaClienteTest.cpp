@@ -32,7 +32,7 @@ static std::string Z(const std::string &testo)
     return testo + std::string(1, '\0');
 }
 
-static ParametriRichiesta Tipo(TipoRichiesta tipo)
+static ParametriRichiesta Tipo(TipoRichiestaCliente tipo)
 {
     ParametriRichiesta p = {};
     p.tipo = tipo;
@@ -42,11 +42,11 @@ static ParametriRichiesta Tipo(TipoRichiesta tipo)
 TEST(ComponiRichiesta, CampiDiOgniTipoNellOrdineLetto)
 {
     const std::string v = Z("");
-    ParametriRichiesta versione = Tipo(RICHIESTA_VERSIONE);
+    ParametriRichiesta versione = Tipo(CHIEDI_VERSIONE);
     EXPECT_EQ((std::vector<std::string>{Z("0000"), v, v, Z("N"), Z("sysadmin")}), Campi(versione));
 
     const char *altri[] = {"uno", "due"};
-    ParametriRichiesta ordinaria = Tipo(RICHIESTA_ORDINARIA);
+    ParametriRichiesta ordinaria = Tipo(CHIEDI_ORDINARIA);
     ordinaria.programma = "cmd/qor/menu";
     ordinaria.compressione = 1;
     ordinaria.codice = "1234X";
@@ -56,12 +56,12 @@ TEST(ComponiRichiesta, CampiDiOgniTipoNellOrdineLetto)
     EXPECT_EQ((std::vector<std::string>{Z("1234X"), Z("a"), v, Z("S"), Z("cmd/qor/menu"), Z("uno"), Z("due")}),
               Campi(ordinaria));
 
-    ParametriRichiesta k2 = Tipo(RICHIESTA_KELVATLOG2);
+    ParametriRichiesta k2 = Tipo(CHIEDI_KELVATLOG2);
     EXPECT_EQ(5u, Campi(k2).size());
     k2.annoFisc = "e";
     EXPECT_EQ((std::vector<std::string>{Z("0000"), v, v, Z("N"), Z("cmd/unix/kelvatlog2"), v, Z("e")}), Campi(k2));
 
-    ParametriRichiesta k3 = Tipo(RICHIESTA_KELVATLOG3);
+    ParametriRichiesta k3 = Tipo(CHIEDI_KELVATLOG3);
     k3.prodotto = "P";
     k3.studio = "ST";
     k3.operat = "OP";
@@ -79,16 +79,16 @@ TEST(ComponiRichiesta, CampiDiOgniTipoNellOrdineLetto)
 TEST(ComponiRichiesta, Kelvatlog5e6ContanoICampiDalleOpzioniOComeChiesto)
 {
     struct Caso {
-        TipoRichiesta tipo;
+        TipoRichiestaCliente tipo;
         const char *annoFisc;
         const char *infoStart;
         int numCampi;
         size_t attesi;
     } casi[] = {
-        {RICHIESTA_KELVATLOG5, nullptr, nullptr, 0, 13}, {RICHIESTA_KELVATLOG5, "f", nullptr, 0, 14},
-        {RICHIESTA_KELVATLOG5, "f", "INFO", 0, 15},      {RICHIESTA_KELVATLOG5, "f", "INFO", 16, 16},
-        {RICHIESTA_KELVATLOG5, "f", nullptr, 12, 12},    {RICHIESTA_KELVATLOG6, "f", nullptr, 0, 14},
-        {RICHIESTA_KELVATLOG6, nullptr, nullptr, 0, 13},
+        {CHIEDI_KELVATLOG5, nullptr, nullptr, 0, 13}, {CHIEDI_KELVATLOG5, "f", nullptr, 0, 14},
+        {CHIEDI_KELVATLOG5, "f", "INFO", 0, 15},      {CHIEDI_KELVATLOG5, "f", "INFO", 16, 16},
+        {CHIEDI_KELVATLOG5, "f", nullptr, 12, 12},    {CHIEDI_KELVATLOG6, "f", nullptr, 0, 14},
+        {CHIEDI_KELVATLOG6, nullptr, nullptr, 0, 13},
     };
     for (const Caso &caso : casi) {
         ParametriRichiesta p = Tipo(caso.tipo);
@@ -118,7 +118,7 @@ TEST(ComponiRichiesta, Kelvatlog5e6ContanoICampiDalleOpzioniOComeChiesto)
 TEST(ComponiRichiesta, GrezzaSenzaZeroConEscapeECorpoIntero)
 {
     const char *altri[] = {"ab", "c\\x00d", "\\r\\n"};
-    ParametriRichiesta p = Tipo(RICHIESTA_GREZZA);
+    ParametriRichiesta p = Tipo(CHIEDI_GREZZA);
     p.altri = altri;
     p.numAltri = 3;
     EXPECT_EQ((std::vector<std::string>{Z("ab"), Z("c\\x00d"), Z("\\r\\n")}), Campi(p));
@@ -156,7 +156,7 @@ TEST(ComponiRichiesta, RifiutiConUnMotivo)
         {lunghi, 3, 0, "non entra"},
     };
     for (const Caso &caso : casi) {
-        ParametriRichiesta p = Tipo(RICHIESTA_GREZZA);
+        ParametriRichiesta p = Tipo(CHIEDI_GREZZA);
         p.altri = caso.altri;
         p.numAltri = caso.numAltri;
         p.senzaZero = caso.senzaZero;
@@ -165,11 +165,11 @@ TEST(ComponiRichiesta, RifiutiConUnMotivo)
         ASSERT_EQ(1u, campi.size());
         EXPECT_NE(std::string::npos, campi[0].find(caso.motivo)) << campi[0];
     }
-    ParametriRichiesta senzaProgramma = Tipo(RICHIESTA_ORDINARIA);
+    ParametriRichiesta senzaProgramma = Tipo(CHIEDI_ORDINARIA);
     EXPECT_NE(std::string::npos, Campi(senzaProgramma)[0].find("manca il programma"));
 
     /* Piu' dell'area del servizio si compone ancora: serve a provarne il rifiuto. */
-    ParametriRichiesta grande = Tipo(RICHIESTA_KELVATLOG3);
+    ParametriRichiesta grande = Tipo(CHIEDI_KELVATLOG3);
     grande.prodotto = lungo.c_str();
     int lung = 0;
     EXPECT_EQ(14u, Campi(grande, &lung).size());
@@ -224,7 +224,7 @@ TEST(LeggiArgomenti, ComandiEOpzioniInOgniPosto)
     ASSERT_TRUE(Leggi({"--porta", "23201", "versione", "--in-chiaro", "--limite", "1.5", "--attesa", "0"}, &a,
                       &errore))
         << errore;
-    EXPECT_EQ(RICHIESTA_VERSIONE, a.richiesta.tipo);
+    EXPECT_EQ(CHIEDI_VERSIONE, a.richiesta.tipo);
     EXPECT_STREQ("23201", a.porta);
     EXPECT_EQ(1, a.conversazione.inChiaro);
     EXPECT_EQ(1500, a.conversazione.limiteMs);

@@ -77,13 +77,13 @@ static const OpzioneTesto OPZIONI_TESTO[] = {
 
 typedef struct NomeComando {
     const char *nome;
-    TipoRichiesta tipo;
+    TipoRichiestaCliente tipo;
 } NomeComando;
 
 static const NomeComando COMANDI[] = {
-    {"versione", RICHIESTA_VERSIONE},     {"version", RICHIESTA_VERSIONE},     {"avvia", RICHIESTA_ORDINARIA},
-    {"launch", RICHIESTA_ORDINARIA},      {"kelvatlog2", RICHIESTA_KELVATLOG2}, {"kelvatlog3", RICHIESTA_KELVATLOG3},
-    {"kelvatlog5", RICHIESTA_KELVATLOG5}, {"kelvatlog6", RICHIESTA_KELVATLOG6}, {"grezza", RICHIESTA_GREZZA},
+    {"versione", CHIEDI_VERSIONE},     {"version", CHIEDI_VERSIONE},     {"avvia", CHIEDI_ORDINARIA},
+    {"launch", CHIEDI_ORDINARIA},      {"kelvatlog2", CHIEDI_KELVATLOG2}, {"kelvatlog3", CHIEDI_KELVATLOG3},
+    {"kelvatlog5", CHIEDI_KELVATLOG5}, {"kelvatlog6", CHIEDI_KELVATLOG6}, {"grezza", CHIEDI_GREZZA},
 };
 
 /* Un'opzione con il suo valore; 1 riconosciuta, 0 sconosciuta, -1 valore non valido. */
@@ -223,7 +223,7 @@ int LeggiArgomenti(int argc, const char *const *argv, ArgomentiCliente *a, char 
     r->tipo = COMANDI[k].tipo;
     r->altri = a->altri;
     r->numAltri = numAltri;
-    if (r->tipo == RICHIESTA_ORDINARIA) {
+    if (r->tipo == CHIEDI_ORDINARIA) {
         /* Il primo argomento e' il programma, gli altri i campi dal 5. */
         if (numAltri == 0 && r->programma == NULL) {
             FormattaTesto(errore, dimErrore, "avvia: manca il programma");
@@ -234,27 +234,27 @@ int LeggiArgomenti(int argc, const char *const *argv, ArgomentiCliente *a, char 
             r->altri = a->altri + 1;
             r->numAltri = numAltri - 1;
         }
-    } else if (r->tipo != RICHIESTA_GREZZA && numAltri > 0) {
+    } else if (r->tipo != CHIEDI_GREZZA && numAltri > 0) {
         FormattaTesto(errore, dimErrore, "%s: argomento in piu' \"%s\"", comando, a->altri[0]);
         return 0;
     }
-    if (r->tipo == RICHIESTA_GREZZA && numAltri == 0 && r->corpo == NULL) {
+    if (r->tipo == CHIEDI_GREZZA && numAltri == 0 && r->corpo == NULL) {
         FormattaTesto(errore, dimErrore, "grezza: mancano i campi");
         return 0;
     }
-    if (r->infoStart != NULL && r->tipo != RICHIESTA_KELVATLOG5) {
+    if (r->infoStart != NULL && r->tipo != CHIEDI_KELVATLOG5) {
         FormattaTesto(errore, dimErrore, "--infostart vale solo per kelvatlog5");
         return 0;
     }
-    if (r->numCampi != 0 && r->tipo != RICHIESTA_KELVATLOG5 && r->tipo != RICHIESTA_KELVATLOG6) {
+    if (r->numCampi != 0 && r->tipo != CHIEDI_KELVATLOG5 && r->tipo != CHIEDI_KELVATLOG6) {
         FormattaTesto(errore, dimErrore, "--campi vale solo per kelvatlog5 e kelvatlog6");
         return 0;
     }
 
     OpzioniConversazione *c = &a->conversazione;
     c->compressione = r->compressione;
-    c->richiestaVersione = r->tipo == RICHIESTA_VERSIONE;
-    c->avvio = r->tipo != RICHIESTA_VERSIONE && r->tipo != RICHIESTA_GREZZA;
+    c->richiestaVersione = r->tipo == CHIEDI_VERSIONE;
+    c->avvio = r->tipo != CHIEDI_VERSIONE && r->tipo != CHIEDI_GREZZA;
     if (c->invia != NULL) {
         const char *testo = (const char *)c->invia;
         int n = r->escape ? DecodificaEscape(testo, a->invia, DIM_INVIA)

@@ -107,14 +107,14 @@ static int CampoTesto(Composizione *c, const char *testo, int conZero)
     return 1;
 }
 
-static const char *ProgrammaDelTipo(TipoRichiesta tipo)
+static const char *ProgrammaDelTipo(TipoRichiestaCliente tipo)
 {
     switch (tipo) {
-    case RICHIESTA_VERSIONE: return "sysadmin";
-    case RICHIESTA_KELVATLOG2: return "cmd/unix/kelvatlog2";
-    case RICHIESTA_KELVATLOG3: return "cmd/unix/kelvatlog3";
-    case RICHIESTA_KELVATLOG5: return "cmd/unix/kelvatlog5";
-    case RICHIESTA_KELVATLOG6: return "cmd/unix/kelvatlog6";
+    case CHIEDI_VERSIONE: return "sysadmin";
+    case CHIEDI_KELVATLOG2: return "cmd/unix/kelvatlog2";
+    case CHIEDI_KELVATLOG3: return "cmd/unix/kelvatlog3";
+    case CHIEDI_KELVATLOG5: return "cmd/unix/kelvatlog5";
+    case CHIEDI_KELVATLOG6: return "cmd/unix/kelvatlog6";
     default: return "";
     }
 }
@@ -125,15 +125,15 @@ static int CampiDelTipo(Composizione *c)
     const ParametriRichiesta *p = c->parametri;
     int ok = 1;
     switch (p->tipo) {
-    case RICHIESTA_KELVATLOG3: {
+    case CHIEDI_KELVATLOG3: {
         const char *campi[] = {p->prodotto, p->studio, p->operat, p->applic, p->progra,
                                p->parpas,   p->anno,   p->ambiente, p->config};
         for (size_t i = 0; ok && i < sizeof campi / sizeof campi[0]; i++)
             ok = CampoTesto(c, campi[i], 1);
         break;
     }
-    case RICHIESTA_KELVATLOG5:
-    case RICHIESTA_KELVATLOG6: {
+    case CHIEDI_KELVATLOG5:
+    case CHIEDI_KELVATLOG6: {
         /* 5..11 parametri, 12 non letto, 13 carattere dell'anno fiscale, 14 INFOSTART, 15 di scorta. */
         const char *campi[] = {p->studio, p->operat, p->applic, p->progra, p->parpas, p->descpr,
                                p->config, "",        p->annoFisc, p->infoStart, ""};
@@ -148,11 +148,11 @@ static int CampiDelTipo(Composizione *c)
             ok = CampoTesto(c, campi[i - 5], 1);
         break;
     }
-    case RICHIESTA_KELVATLOG2:
+    case CHIEDI_KELVATLOG2:
         if (p->annoFisc != NULL)
             ok = CampoTesto(c, "", 1) && CampoTesto(c, p->annoFisc, 1);
         break;
-    case RICHIESTA_ORDINARIA:
+    case CHIEDI_ORDINARIA:
         for (int i = 0; ok && i < p->numAltri; i++)
             ok = CampoTesto(c, p->altri[i], 1);
         break;
@@ -170,7 +170,7 @@ int ComponiRichiesta(const ParametriRichiesta *parametri, uint8_t *corpo, int ca
     if (errore != NULL && dimErrore > 0)
         errore[0] = '\0';
 
-    if (parametri->tipo == RICHIESTA_GREZZA) {
+    if (parametri->tipo == CHIEDI_GREZZA) {
         if (parametri->corpo != NULL) {
             /* Il corpo com'e': nessuna lista composta, nessuna fine aggiunta. */
             int n;
@@ -199,7 +199,7 @@ int ComponiRichiesta(const ParametriRichiesta *parametri, uint8_t *corpo, int ca
         const char *programma = parametri->programma != NULL && parametri->programma[0] != '\0'
                                     ? parametri->programma
                                     : ProgrammaDelTipo(parametri->tipo);
-        if (parametri->tipo == RICHIESTA_ORDINARIA && programma[0] == '\0') {
+        if (parametri->tipo == CHIEDI_ORDINARIA && programma[0] == '\0') {
             FormattaTesto(errore, dimErrore, "manca il programma da avviare");
             return 0;
         }

@@ -27,19 +27,19 @@
 /* Campi che il client compone al massimo. */
 #define MAX_CAMPI_CLIENTE 64
 
-typedef enum TipoRichiesta {
-    RICHIESTA_GREZZA,    /* i campi come dati, o il corpo intero */
-    RICHIESTA_VERSIONE,  /* sysadmin */
-    RICHIESTA_ORDINARIA, /* programma qualunque */
-    RICHIESTA_KELVATLOG2,
-    RICHIESTA_KELVATLOG3,
-    RICHIESTA_KELVATLOG5,
-    RICHIESTA_KELVATLOG6
-} TipoRichiesta;
+typedef enum TipoRichiestaCliente {
+    CHIEDI_GREZZA,    /* i campi come dati, o il corpo intero */
+    CHIEDI_VERSIONE,  /* sysadmin */
+    CHIEDI_ORDINARIA, /* programma qualunque */
+    CHIEDI_KELVATLOG2,
+    CHIEDI_KELVATLOG3,
+    CHIEDI_KELVATLOG5,
+    CHIEDI_KELVATLOG6
+} TipoRichiestaCliente;
 
 /* Cosa chiede l'utente. I testi NULL valgono vuoti (un campo del solo zero finale). */
 typedef struct ParametriRichiesta {
-    TipoRichiesta tipo;
+    TipoRichiestaCliente tipo;
     int escape;       /* i testi hanno sequenze \\ \xNN \n \r \t \0 da decodificare */
     int senzaZero;    /* richiesta grezza: i campi senza lo zero finale */
     const char *codice;   /* campo 0 (vuoto: "0000") */
