@@ -36,6 +36,14 @@ verifica "conversazione cifrata: i campi 1 e 2 tornano uguali" grep -qx 'campo 2
 uscita=$(cliente --in-chiaro --porta "$PORTA" grezza 0000X uno due S PROGRAMMA 2>&1)
 verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0: 0101X' <<<"$uscita"
 
+# La versione del file di tarnel.exe, quella del progetto, a due cifre per parte.
+versione=$(sed -nE 's/^project\(tarnel VERSION ([0-9.]+).*/\1/p' "$RADICE/CMakeLists.txt" | tr '.' ' ')
+versione=$(printf '%02d.%02d.%02d.%02d' $versione)
+for modo in "" --in-chiaro; do
+  uscita=$(cliente $modo --porta "$PORTA" versione 2>&1)
+  verifica "versione ${modo:-cifrata}: $versione" grep -qx "versione: $versione" <<<"$uscita"
+done
+
 # Raffica: tutti i client partono insieme; ognuno deve avere la risposta.
 inizio=$(date +%s.%N)
 for ((i = 0; i < RAFFICA; i++)); do
