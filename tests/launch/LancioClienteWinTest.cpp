@@ -404,10 +404,11 @@ TEST_F(LancioCliente, Kelvatlog5Con14_15E16Campi)
     struct Caso {
         const char *argomenti;
         const char *infoStart;
+        int numCampi;
     } casi[] = {
-        {"", "<assente>"},
-        {"--infostart INFO15", "INFO15"},
-        {"--infostart INFO16 --campi 16", "<assente>"},
+        {"", "<assente>", 14},
+        {"--infostart INFO15", "INFO15", 15},
+        {"--infostart INFO16 --campi 16", "<assente>", 16},
     };
     SetEnvironmentVariableA("DEBPRO", "debug-prova");
     for (const Caso &caso : casi) {
@@ -416,6 +417,12 @@ TEST_F(LancioCliente, Kelvatlog5Con14_15E16Campi)
                                                        "D5 --config C5 --anno-fisc g ") +
                                            caso.argomenti);
         ASSERT_EQ(FATTO, esito.codice) << caso.argomenti << ": " << esito.errore << esito.uscita;
+        /* La risposta: la richiesta con 0101, tutti i campi e non uno di piu'. */
+        EXPECT_EQ(0u, esito.uscita.find("campo 0: 0101\n")) << esito.uscita;
+        std::string ultimo = "campo " + std::to_string(caso.numCampi - 1) + ": ";
+        EXPECT_NE(std::string::npos, esito.uscita.find("\n" + ultimo)) << esito.uscita;
+        EXPECT_EQ(std::string::npos, esito.uscita.find("\ncampo " + std::to_string(caso.numCampi) + ": "));
+        EXPECT_NE(std::string::npos, esito.uscita.find("campo 10: D5\ncampo 11: C5\ncampo 12: \ncampo 13: g\n"));
         Rapporto r = RapportoDelRuntime(esito, BIN);
         ASSERT_TRUE(r.letto) << esito.uscita;
         EXPECT_EQ(std::string(BIN) + "\\trimox4.exe kelvat32", r.comando);
@@ -445,6 +452,9 @@ TEST_F(LancioCliente, Kelvatlog6Kelvatlog2EOrdinaria)
     EsitoCliente k6 = EseguiCliente("--attesa 0.5 kelvatlog6 --studio S6 --operat O6 --applic A6 --progra P6 "
                                     "--parpas PP6 --descpr D6 --config C6 --anno-fisc h");
     ASSERT_EQ(FATTO, k6.codice) << k6.errore;
+    EXPECT_EQ(0u, k6.uscita.find("campo 0: 0109\ncampo 1: \ncampo 2: \ncampo 3: N\ncampo 4: cmd/unix/kelvatlog6\n"
+                                 "campo 5: S6\n"))
+        << k6.uscita;
     Rapporto r6 = RapportoDelRuntime(k6, BIN);
     ASSERT_TRUE(r6.letto) << k6.uscita;
     EXPECT_EQ("VELMARSP_START", Variabile(r6, "VELMARSP_START"));
@@ -459,6 +469,9 @@ TEST_F(LancioCliente, Kelvatlog6Kelvatlog2EOrdinaria)
 
     EsitoCliente k2 = EseguiCliente("--attesa 0.5 --in-chiaro kelvatlog2 --anno-fisc k");
     ASSERT_EQ(FATTO, k2.codice) << k2.errore;
+    EXPECT_EQ(0u, k2.uscita.find("campo 0: 0101\ncampo 1: \ncampo 2: \ncampo 3: N\ncampo 4: cmd/unix/kelvatlog2\n"
+                                 "campo 5: \ncampo 6: k\ndopo: RUNTIME trimox4.exe "))
+        << k2.uscita;
     Rapporto r2 = RapportoDelRuntime(k2, BIN);
     ASSERT_TRUE(r2.letto) << k2.uscita;
     EXPECT_EQ(std::string(BIN) + "\\trimox4.exe kelvat32", r2.comando);
@@ -617,7 +630,8 @@ TEST_F(LancioCliente, RichiesteMalformateRifiutatePoiLaVersione)
         {"ritorno carrello in un parametro", "--escape kelvatlog3 --config x\\ry"},
         {"ambiente duplicato estraneo", "kelvatlog3 --ambiente C:\\windows", NON_AVVIATO},
     };
-    std::string pathLog = CartellaEseguibile() + "tarnel.log";
+    ScriviLog("RichiesteMalformate - inizio\n"); /* apre il log, se non lo e' ancora */
+    std::string pathLog = pathFileLog();
     for (const Caso &caso : casi) {
         size_t primaDelLog = LeggiFile(pathLog).size();
         EsitoCliente esito = EseguiCliente(caso.argomenti);
