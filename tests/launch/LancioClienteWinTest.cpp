@@ -509,6 +509,8 @@ TEST_F(LancioCliente, AvvisoDiAggiornamentoApplicativoNelleTreForme)
         {"--in-chiaro avvia PROG", "0101"},
         {"--scambio avvia PROG", "0109"},
         {"--scambio --compressione avvia PROG", "0109"},
+        {"--in-chiaro versione", "0101"},
+        {"--scambio versione", "0109"},
     };
     for (const Caso &caso : casi) {
         EsitoCliente esito = EseguiCliente(caso.argomenti);

@@ -220,6 +220,10 @@ static int Versione(Conversazione *cv)
         AccodaByte(cv->uscita, dati, lung);
         AccodaUscita(cv->uscita, "\n");
     }
+    if (cv->canale.scaduto && lung == 0 && !op->inChiaro)
+        return Fallisce(cv, USCITA_TEMPO,
+                        "tempo scaduto: nessuna versione dal servizio (durante un aggiornamento il servizio "
+                        "attende lo scambio chiavi: --scambio)");
     if (cv->canale.scaduto)
         return Fallisce(cv, USCITA_TEMPO, "tempo scaduto: il servizio non ha chiuso la connessione dopo la versione");
     if (lung == 0)
@@ -400,9 +404,9 @@ int ConversaCliente(CanaleRete *canale, const OpzioniConversazione *opzioni, con
         return Fallisce(&cv, USCITA_NON_VALIDA, riga);
     }
 
-    if (opzioni->richiestaVersione)
-        return Versione(&cv);
     if (!opzioni->inChiaro && opzioni->scambioApplicativo)
         return ConversazioneApplicativo(&cv);
+    if (opzioni->richiestaVersione)
+        return Versione(&cv);
     return DatiDopo(&cv, opzioni->avvio);
 }
