@@ -181,13 +181,19 @@ int Conta(const Rapporto &rapporto, std::string nome)
     return n;
 }
 
-/* I nomi delle variabili dalla prima che si chiama primo in poi. */
+/* Wine mette in coda al blocco d'ambiente di ogni processo che avvia le sue variabili. */
+bool AggiuntaDiWine(const std::string &nome)
+{
+    return nome.compare(0, 4, "WINE") == 0 || nome == "SystemDrive" || nome == "SystemRoot";
+}
+
+/* I nomi delle variabili dalla prima che si chiama primo in poi, senza le aggiunte di Wine. */
 std::vector<std::string> NomiDa(const Rapporto &rapporto, const std::string &primo)
 {
     std::vector<std::string> nomi;
     for (const std::string &voce : rapporto.ambiente) {
         std::string nome = voce.substr(0, voce.find('='));
-        if (nome == primo || !nomi.empty())
+        if ((nome == primo || !nomi.empty()) && !AggiuntaDiWine(nome))
             nomi.push_back(nome);
     }
     return nomi;
@@ -627,7 +633,8 @@ TEST_F(LancioCliente, RichiesteMalformateRifiutatePoiLaVersione)
         {"kelvatlog3 con 9 campi", "grezza 0000 a b N cmd/unix/kelvatlog3 p s o a"},
         {"kelvatlog5 senza zeri", "grezza --senza-zero 0000 a b N " + k5 + " s o a p pp d c x f"},
         {"prodotto oltre 79", "kelvatlog3 --prodotto " + prodotto80},
-        {"parametro oltre 255", "kelvatlog5 --studio " + parametro256},
+        {"parametro oltre 255", "kelvatlog6 --studio " + parametro256},
+        {"INFOSTART oltre 255", "kelvatlog5 --infostart " + parametro256},
         {"a capo in un parametro", "--escape kelvatlog5 --studio a\\nb"},
         {"ritorno carrello in un parametro", "--escape kelvatlog3 --config x\\ry"},
         {"ambiente duplicato estraneo", "kelvatlog3 --ambiente C:\\windows", NON_AVVIATO},

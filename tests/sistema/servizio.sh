@@ -39,9 +39,10 @@ verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0:
 # La versione del file di tarnel.exe, quella del progetto, a due cifre per parte.
 versione=$(sed -nE 's/^project\(tarnel VERSION ([0-9.]+).*/\1/p' "$RADICE/CMakeLists.txt" | tr '.' ' ')
 versione=$(printf '%02d.%02d.%02d.%02d' $versione)
-for modo in "" --in-chiaro; do
-  uscita=$(cliente $modo --porta "$PORTA" versione 2>&1)
-  verifica "versione ${modo:-cifrata}: $versione" grep -qx "versione: $versione" <<<"$uscita"
+for modo in cifrata in-chiaro; do
+  opzione=(); [ "$modo" = in-chiaro ] && opzione=(--in-chiaro)
+  uscita=$(cliente "${opzione[@]}" --porta "$PORTA" versione 2>&1)
+  verifica "versione, conversazione $modo: $versione" grep -qx "versione: $versione" <<<"$uscita"
 done
 
 # Raffica: tutti i client partono insieme; ognuno deve avere la risposta.
