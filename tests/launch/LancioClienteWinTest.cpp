@@ -260,7 +260,7 @@ void InstallaAmbiente(const std::string &radice, const std::string &cfg)
     CreaCartelle(radice + "\\prg\\etc");
     for (const char *nome : {"trimox3.exe", "trimox4.exe", "trimox3_vc.exe", "trimox4_vc.exe", "kvix32a.exe",
                              "updqorservice.exe"})
-        CopyFileA(PathDaLinux(PATH_RUNTIME_PROVA).c_str(), (bin + "\\" + nome).c_str(), FALSE);
+        CopyFileA(PathDaLinux(PATH_RUNTIME_DA_CAPO).c_str(), (bin + "\\" + nome).c_str(), FALSE);
     if (!cfg.empty())
         ScriviFile(radice + "\\prg\\etc\\tarnel.cfg", cfg);
 }
