@@ -1,22 +1,167 @@
 /* launch/AttivazioneClientWin.cpp - il thread di una connessione accettata: negozia la richiesta,
- * poi chiude la propria copia del socket. */
+ * poi risponde con la versione o avvia il runtime con un duplicato ereditabile del socket, e chiude
+ * la propria copia del socket. Il runtime eredita solo il suo duplicato. */
 #include "launch/launch.h"
 
 #include "service/service.h"
 
+#include <stdlib.h>
+#include <string.h>
+
 #include <winsock2.h>
 #include <windows.h>
+
+void PreparaEnvironment(char *blocco, int dim, const RichiestaClient *richiesta, uint32_t socket, int cobolVisual)
+{
+    char pathServizio[DIM_TESTO_ENVIRONMENT];
+    char debproServizio[DIM_TESTO_ENVIRONMENT];
+    DWORD lungPath = GetEnvironmentVariableA("PATH", pathServizio, sizeof pathServizio);
+    DWORD lungDebpro = GetEnvironmentVariableA("DEBPRO", debproServizio, sizeof debproServizio);
+    char *ambiente = GetEnvironmentStringsA();
+
+    /* Un valore che non entra nel suo testo resta fuori intero, mai a meta'. */
+    if (lungPath >= sizeof pathServizio) {
+        ScriviLog("PreparaEnvironment - PATH del servizio di %lu caratteri lasciato fuori\n", (unsigned long)lungPath);
+        lungPath = 0;
+    }
+    if (lungDebpro >= sizeof debproServizio) {
+        ScriviLog("PreparaEnvironment - DEBPRO del servizio di %lu caratteri lasciato fuori\n",
+                  (unsigned long)lungDebpro);
+        lungDebpro = 0;
+    }
+    ComponiEnvironment(blocco, dim, ambiente, lungPath > 0 ? pathServizio : NULL,
+                       lungDebpro > 0 ? debproServizio : NULL, richiesta, socket, cobolVisual);
+    if (ambiente != NULL)
+        FreeEnvironmentStringsA(ambiente);
+}
+
+void LeggiVersioneEseguibile(const char *path, char *testo, size_t dim)
+{
+    char pathProprio[256] = "";
+    DWORD zero = 0;
+    DWORD dimInfo = 0;
+    void *info = NULL;
+    VS_FIXEDFILEINFO *fisse = NULL;
+    UINT lungFisse = 0;
+
+    testo[0] = '\0';
+    if (path == NULL) {
+        DWORD n = GetModuleFileNameA(NULL, pathProprio, sizeof pathProprio);
+        if (n == 0 || n >= sizeof pathProprio)
+            return;
+        path = pathProprio;
+    }
+    dimInfo = GetFileVersionInfoSizeA(path, &zero);
+    if (dimInfo == 0)
+        return;
+    info = malloc(dimInfo);
+    if (info == NULL)
+        return;
+    if (GetFileVersionInfoA(path, 0, dimInfo, info) && VerQueryValueA(info, "\\", (void **)&fisse, &lungFisse) &&
+        lungFisse != 0)
+        FormattaVersione(fisse->dwFileVersionMS, fisse->dwFileVersionLS, testo, dim);
+    free(info);
+}
+
+/* Tempo massimo di ogni ricezione dal client; 0 toglie il limite. */
+static void AttesaRicezione(SocketRete s, DWORD millisecondi)
+{
+    if (setsockopt((SOCKET)s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&millisecondi, sizeof millisecondi) ==
+        SOCKET_ERROR)
+        ScriviLogErrore("AttivazioneClient - setsockopt SO_RCVTIMEO");
+}
+
+/* Avvia il runtime ereditando il solo duplicato del socket (lista esplicita degli handle). */
+static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
+{
+    STARTUPINFOEXA avvio;
+    PROCESS_INFORMATION processo;
+    SIZE_T dimLista = 0;
+    uint64_t areaLista[32]; /* allineata per la lista degli attributi */
+    int avviato = 0;
+
+    memset(&avvio, 0, sizeof avvio);
+    memset(&processo, 0, sizeof processo);
+    avvio.StartupInfo.cb = sizeof avvio;
+    InitializeProcThreadAttributeList(NULL, 1, 0, &dimLista);
+    if (dimLista > sizeof areaLista) {
+        ScriviLog("AttivazioneClient - lista degli attributi di %lu byte oltre l'area\n", (unsigned long)dimLista);
+        return 0;
+    }
+    avvio.lpAttributeList = (LPPROC_THREAD_ATTRIBUTE_LIST)areaLista;
+    if (!InitializeProcThreadAttributeList(avvio.lpAttributeList, 1, 0, &dimLista)) {
+        ScriviLogErrore("InitializeProcThreadAttributeList");
+        return 0;
+    }
+    if (!UpdateProcThreadAttribute(avvio.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &duplicato,
+                                   sizeof duplicato, NULL, NULL)) {
+        ScriviLogErrore("UpdateProcThreadAttribute");
+    } else if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, EXTENDED_STARTUPINFO_PRESENT, blocco, NULL,
+                               &avvio.StartupInfo, &processo)) {
+        ScriviLogErrore("CreateProcess: \"%s\"", comando);
+    } else {
+        CloseHandle(processo.hProcess);
+        CloseHandle(processo.hThread);
+        avviato = 1;
+    }
+    DeleteProcThreadAttributeList(avvio.lpAttributeList);
+    return avviato;
+}
+
+/* Avvio del runtime: duplicato ereditabile del socket, blocco d'ambiente, riga di comando.
+ * 0 solo se il socket non si duplica. */
+static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
+{
+    static const char *const RUNTIME[2][2] = {{"trimox3.exe kelvat32", "trimox3_vc.exe kelvat32"},
+                                              {"trimox4.exe kelvat32", "trimox4_vc.exe kelvat32"}};
+    char marcatore[DIM_PATH_LAVORO];
+    char comando[DIM_RIGA_COMANDO];
+    char blocco[DIM_BLOCCO_ENVIRONMENT];
+    HANDLE duplicato = NULL;
+    int cobolVisual = 0;
+
+    if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+        ScriviLogErrore("DuplicateHandle");
+        return 0;
+    }
+    FormattaTesto(marcatore, sizeof marcatore, "%s\\prg\\etc\\cobol_vc.cfg", richiesta->dirAmbiente);
+    if (EsisteFile(marcatore)) {
+        cobolVisual = 1;
+        ScriviLog("Il COBOL installato e' il Visual COBOL\n");
+    }
+    PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
+    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s", richiesta->dirAmbiente,
+                  RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
+    ScriviLog("Attivazione applicativo comando = %s \n", comando);
+    AvviaRuntime(comando, blocco, duplicato);
+    CloseHandle(duplicato);
+    return 1;
+}
 
 unsigned long __stdcall AttivazioneClient(void *socketAccettato)
 {
     SocketRete s = (SocketRete)socketAccettato;
-    int inChiaro = 0;
-    unsigned long risultato = 0;
+    RichiestaClient richiesta;
+    unsigned long risultato = 1;
 
-    if (NegoziazioneRichiesta(s, &inChiaro))
-        risultato = 1;
-    else
+    InizializzaRichiesta(&richiesta);
+    AttesaRicezione(s, ATTESA_RICEZIONE_CLIENT_MS);
+    if (!NegoziazioneRichiesta(s, &richiesta)) {
         ScriviLog("Impossibile abilitare l'esecuzione del Client (comunicazione con il client interrotta)\n");
+        closesocket((SOCKET)s);
+        return 0;
+    }
+    if (richiesta.richiestaVersione) {
+        char versione[DIM_VERSIONE];
+        LeggiVersioneEseguibile(NULL, versione, sizeof versione);
+        send((SOCKET)s, versione, (int)strlen(versione), 0);
+    } else {
+        /* Il runtime eredita il socket senza il limite di attesa della negoziazione. */
+        AttesaRicezione(s, 0);
+        risultato = AttivaApplicativo(s, &richiesta);
+    }
+    SbloccaCartellaLavoro();
     closesocket((SOCKET)s);
     return risultato;
 }

@@ -1,12 +1,12 @@
 /* launch/NegoziazioneRichiesta.cpp - apertura della conversazione con il Client Grafico, ricezione
- * della richiesta e risposta con il codice di accettazione. */
+ * e controllo della richiesta, risposta con il codice di accettazione, controlli di aggiornamento,
+ * cartella di lavoro e programma richiesto. Gira sul thread della connessione. */
 #include "launch/launch.h"
 
 #include "service/service.h"
 
 #include <string.h>
 
-/* Ogni campo usato come testo ha almeno il codice di 4 caratteri del campo 0. */
 #define LUNG_CODICE_ACCETTAZIONE 4
 
 /* Riceve la richiesta nel modo della conversazione; 1 se arrivata. */
@@ -37,7 +37,24 @@ static int InviaRisposta(SocketRete s, StatoCifratura *stato, int inChiaro, cons
     return 1;
 }
 
-int NegoziazioneRichiesta(SocketRete s, int *inChiaro)
+/* Dal controllo degli aggiornamenti al programma, sotto il blocco della cartella di lavoro. */
+static int PreparaCartellaEProgramma(SocketRete s, const uint8_t *messaggio, const CampoLista *campi, int numCampi,
+                                     RichiestaClient *richiesta)
+{
+    if (AggiornamentoInCorso(s, richiesta->inChiaro, richiesta->compressione)) {
+        ScriviLog("Impossibile attivare il programma: aggiornamento in corso...\n");
+        return 0;
+    }
+    BloccaCartellaLavoro();
+    AggiornamentoFormati();
+    if (!CambiaWorkingDirectory(richiesta) || !SmistamentoProgramma(messaggio, campi, numCampi, richiesta)) {
+        SbloccaCartellaLavoro();
+        return 0;
+    }
+    return 1;
+}
+
+int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta)
 {
     StatoCifratura stato;
     uint8_t messaggio[DIM_AREA_MESSAGGIO];
@@ -52,16 +69,18 @@ int NegoziazioneRichiesta(SocketRete s, int *inChiaro)
         ScriviLog("Impossibile attivare la comunicazione Criptazione KO...\n");
         return 0;
     }
-    *inChiaro = esito == ESITO_IN_CHIARO;
-    if (!RiceviRichiesta(s, &stato, *inChiaro, messaggio, &lung))
+    richiesta->inChiaro = esito == ESITO_IN_CHIARO;
+    if (!RiceviRichiesta(s, &stato, richiesta->inChiaro, messaggio, &lung))
         return 0;
-    /* Il conteggio puo' superare la trama se il client ha gia' mandato altro: i campi si cercano
-     * solo nei byte arrivati, e una lista che non si chiude tra questi rifiuta la richiesta. */
-    numCampi = LeggiListaCampi(messaggio, lung, campi, MAX_CAMPI_RICHIESTA);
-    if (numCampi < 1 || campi[0].lung < LUNG_CODICE_ACCETTAZIONE) {
-        ScriviLog("NegoziazioneRichiesta - richiesta non valida: %d campi in %d byte\n", numCampi, lung);
+    if (!richiesta->inChiaro)
+        AggiornamentoServizio(s);
+    /* I campi si cercano solo nei byte arrivati; una richiesta malformata non ha risposta. */
+    numCampi = ControllaRichiesta(messaggio, lung, campi);
+    if (numCampi == 0)
         return 0;
-    }
-    memcpy(messaggio + campi[0].inizio, *inChiaro ? "0101" : "0109", LUNG_CODICE_ACCETTAZIONE);
-    return InviaRisposta(s, &stato, *inChiaro, messaggio, lung);
+    richiesta->compressione = campi[3].lung > 0 && messaggio[campi[3].inizio] == 'S';
+    memcpy(messaggio + campi[0].inizio, richiesta->inChiaro ? "0101" : "0109", LUNG_CODICE_ACCETTAZIONE);
+    if (!InviaRisposta(s, &stato, richiesta->inChiaro, messaggio, lung))
+        return 0;
+    return PreparaCartellaEProgramma(s, messaggio, campi, numCampi, richiesta);
 }

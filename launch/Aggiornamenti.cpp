@@ -1,0 +1,102 @@
+/* launch/Aggiornamenti.cpp - gli avvisi di aggiornamento per il client e il controllo
+ * dell'aggiornamento dell'applicativo in corso (marcatore aincorso.tst). */
+#include "launch/launch.h"
+
+#include "install/install.h"
+#include "service/service.h"
+
+#include <stdio.h>
+#include <string.h>
+
+static const char TESTO_AGGIORNAMENTO_SERVIZIO[] =
+    "E' in corso l'aggiornamento del servizio di attivazione applicativi QOR:\n"
+    "attendere alcuni istanti e ritentare la connessione";
+static const char TESTO_AGGIORNAMENTO_APPLICATIVO[] =
+    "La procedura di aggiornamento e' in corso oppure l'ultimo aggiornamento eseguito "
+    "ha generato errori. Attendere alcuni istanti e ritentare la connessione.";
+/* Area in cui il client manda la sua trama dopo l'avviso cifrato, che non si interpreta. */
+#define DIM_RISPOSTA_AVVISO 260
+
+int AvvisoAggiornamentoServizio(uint8_t *dest)
+{
+    char avviso[LUNG_AVVISO_SERVIZIO + 1];
+    int n = snprintf(avviso, sizeof avviso, "00005PANIC%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_SERVIZIO),
+                     TESTO_AGGIORNAMENTO_SERVIZIO);
+    memcpy(dest, avviso, (size_t)n);
+    return n;
+}
+
+int AvvisoAggiornamentoInChiaro(uint8_t *dest)
+{
+    char corpo[LUNG_AVVISO_IN_CHIARO - 4 + 1];
+    int n = snprintf(corpo, sizeof corpo, "00001E%05dS%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO) + 1,
+                     TESTO_AGGIORNAMENTO_APPLICATIVO);
+    /* La lunghezza in testa: 4 byte, il piu' significativo per primo. */
+    dest[0] = (uint8_t)((uint32_t)n >> 24);
+    dest[1] = (uint8_t)((uint32_t)n >> 16);
+    dest[2] = (uint8_t)((uint32_t)n >> 8);
+    dest[3] = (uint8_t)n;
+    memcpy(dest + 4, corpo, (size_t)n);
+    return n + 4;
+}
+
+int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest)
+{
+    char corpo[LUNG_CORPO_AVVISO_CIFRATO + 1];
+    int n = snprintf(corpo, sizeof corpo, "9999900201%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO),
+                     TESTO_AGGIORNAMENTO_APPLICATIVO);
+    memcpy(dest, corpo, (size_t)n);
+    return n;
+}
+
+/* Avviso cifrato: un nuovo scambio chiavi, la trama (compressa se richiesto), e la trama del client
+ * letta e scartata. I risultati non contano: il client se ne va comunque. */
+static void AvvisoCifrato(SocketRete s, int compressione)
+{
+    StatoCifratura stato;
+    uint8_t corpo[LUNG_CORPO_AVVISO_CIFRATO];
+    uint8_t compresso[DIM_USCITA_LZW(LUNG_CORPO_AVVISO_CIFRATO)];
+    uint8_t risposta[DIM_RISPOSTA_AVVISO];
+    int lung = CorpoAvvisoAggiornamentoCifrato(corpo);
+    uint8_t *payload = corpo;
+    int lungRisposta = 0;
+
+    memset(&stato, 0, sizeof stato);
+    scambioChiavi(s, &stato);
+    if (compressione) {
+        int lungCompressa = compressioneDati(corpo, lung, compresso, sizeof compresso);
+        if (lungCompressa > 0) {
+            payload = compresso;
+            lung = lungCompressa;
+        }
+    }
+    invioBuffer(s, &stato, payload, lung);
+    ricezioneBuffer(s, &stato, risposta, sizeof risposta, &lungRisposta);
+}
+
+int AggiornamentoInCorso(SocketRete s, int inChiaro, int compressione)
+{
+    const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
+    char marcatore[DIM_PATH_LAVORO];
+
+    FormattaTesto(marcatore, sizeof marcatore, "%c:\\%s\\prg\\aincorso.tst", ambiente->drive[0], ambiente->sistInfo);
+    if (!EsisteFile(marcatore)) {
+        ScriviLog("AggiornamentoInCorso NON e' presente il file  = %s \n", marcatore);
+        return 0;
+    }
+    if (inChiaro) {
+        uint8_t avviso[LUNG_AVVISO_IN_CHIARO];
+        CanaleRete canale;
+        CanaleSuSocket(&canale, &s);
+        InviaTutto(&canale, avviso, AvvisoAggiornamentoInChiaro(avviso));
+    } else {
+        AvvisoCifrato(s, compressione);
+    }
+    return 1;
+}
+
+int FormattaVersione(uint32_t versioneAlta, uint32_t versioneBassa, char *testo, size_t dim)
+{
+    return FormattaTesto(testo, dim, "%02d.%02d.%02d.%02d", (int)(versioneAlta >> 16), (int)(versioneAlta & 0xFFFF),
+                         (int)(versioneBassa >> 16), (int)(versioneBassa & 0xFFFF));
+}
