@@ -30,16 +30,25 @@ servizio_registra
 verifica "il servizio parte e ascolta sulla porta di tarnel.cfg" servizio_avvia
 verifica "porta $PORTA in ascolto" attendi_porta "$PORTA"
 
-uscita=$(cliente --porta "$PORTA" 0000X uno due N PROGRAMMA 2>&1)
+uscita=$(cliente --porta "$PORTA" grezza 0000X uno due N PROGRAMMA 2>&1)
 verifica "conversazione cifrata: il campo 0 torna con 0109" grep -qx 'campo 0: 0109X' <<<"$uscita"
 verifica "conversazione cifrata: i campi 1 e 2 tornano uguali" grep -qx 'campo 2: due' <<<"$uscita"
-uscita=$(cliente --in-chiaro --porta "$PORTA" 0000X uno due S PROGRAMMA 2>&1)
+uscita=$(cliente --in-chiaro --porta "$PORTA" grezza 0000X uno due S PROGRAMMA 2>&1)
 verifica "conversazione in chiaro: il campo 0 torna con 0101" grep -qx 'campo 0: 0101X' <<<"$uscita"
+
+# La versione del file di tarnel.exe, quella del progetto, a due cifre per parte.
+versione=$(sed -nE 's/^project\(tarnel VERSION ([0-9.]+).*/\1/p' "$RADICE/CMakeLists.txt" | tr '.' ' ')
+versione=$(printf '%02d.%02d.%02d.%02d' $versione)
+for modo in cifrata in-chiaro; do
+  opzione=(); [ "$modo" = in-chiaro ] && opzione=(--in-chiaro)
+  uscita=$(cliente "${opzione[@]}" --porta "$PORTA" versione 2>&1)
+  verifica "versione, conversazione $modo: $versione" grep -qx "versione: $versione" <<<"$uscita"
+done
 
 # Raffica: tutti i client partono insieme; ognuno deve avere la risposta.
 inizio=$(date +%s.%N)
 for ((i = 0; i < RAFFICA; i++)); do
-  cliente --porta "$PORTA" --attesa 1 0000X "client $i" due N PROGRAMMA >"$RADICE/build/raffica.$i" 2>&1 &
+  cliente --porta "$PORTA" --attesa 1 grezza 0000X "client $i" due N PROGRAMMA >"$RADICE/build/raffica.$i" 2>&1 &
 done
 wait
 durata=$(echo "$(date +%s.%N) - $inizio" | bc)
