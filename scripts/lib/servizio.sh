@@ -54,3 +54,23 @@ attendi_porta() {
   done
   return 1
 }
+
+# Wine non ha LanmanWorkstation e il suo LanmanServer non parte: per -i si registrano al loro posto
+# due copie del servizio minimo delle prove (servizio_finto.exe), che partono e restano in esecuzione.
+SERVIZIO_FINTO="$BUILD_WINE/tests/test_piattaforma/servizio_finto.exe"
+dipendenze_finte_registra() {
+  local finto nome
+  finto="Z:$(echo "$SERVIZIO_FINTO" | tr / '\\')"
+  for nome in LanmanWorkstation LanmanServer; do
+    "$WINE" sc stop "$nome" </dev/null >/dev/null 2>&1 || true
+    "$WINE" sc delete "$nome" </dev/null >/dev/null 2>&1 || true
+    "$WINE" sc create "$nome" binpath= "$finto" start= demand </dev/null >/dev/null
+  done
+}
+dipendenze_finte_togli() {
+  local nome
+  for nome in LanmanWorkstation LanmanServer; do
+    "$WINE" sc stop "$nome" </dev/null >/dev/null 2>&1 || true
+    "$WINE" sc delete "$nome" </dev/null >/dev/null 2>&1 || true
+  done
+}

@@ -8,6 +8,7 @@
 #include "launch/launch.h"
 #include "service/service.h"
 
+#include "tests/finti/ClienteWin.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <gtest/gtest.h>
@@ -39,78 +40,9 @@ int Porta()
     return PortaProva(2201);
 }
 
-/* Un client avviato: processo e file delle sue uscite. */
-struct Cliente {
-    PROCESS_INFORMATION processo = {};
-    std::string pathUscita, pathErrore;
-    bool avviato = false;
-};
-
-struct EsitoCliente {
-    int codice = -1;
-    std::string uscita;
-    std::string errore;
-};
-
-HANDLE FileEreditabile(const std::string &path)
-{
-    SECURITY_ATTRIBUTES attributi = {sizeof attributi, NULL, TRUE};
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &attributi, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, NULL);
-}
-
-/* Avvia clientegrafico.exe con gli argomenti, stdout e stderr in due file. Eredita solo quei due
- * handle: un duplicato di socket del servizio che esistesse in quel momento non gli arriva. */
 Cliente AvviaCliente(const std::string &argomenti)
 {
-    static int numero = 0;
-    Cliente cliente;
-    numero++;
-    cliente.pathUscita = std::string(USCITE) + "\\uscita" + std::to_string(numero) + ".txt";
-    cliente.pathErrore = std::string(USCITE) + "\\errore" + std::to_string(numero) + ".txt";
-    HANDLE uscita = FileEreditabile(cliente.pathUscita);
-    HANDLE errore = FileEreditabile(cliente.pathErrore);
-    HANDLE ereditati[2] = {uscita, errore};
-    SIZE_T dim = 0;
-    InitializeProcThreadAttributeList(NULL, 1, 0, &dim);
-    std::vector<char> lista(dim);
-    STARTUPINFOEXA avvio = {};
-    avvio.StartupInfo.cb = sizeof avvio;
-    avvio.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    avvio.StartupInfo.hStdInput = INVALID_HANDLE_VALUE;
-    avvio.StartupInfo.hStdOutput = uscita;
-    avvio.StartupInfo.hStdError = errore;
-    avvio.lpAttributeList = (LPPROC_THREAD_ATTRIBUTE_LIST)lista.data();
-    std::string riga = "\"" + PathDaLinux(PATH_CLIENTEGRAFICO) + "\" --porta " + std::to_string(Porta()) + " " +
-                       argomenti;
-    if (uscita != INVALID_HANDLE_VALUE && errore != INVALID_HANDLE_VALUE &&
-        InitializeProcThreadAttributeList(avvio.lpAttributeList, 1, 0, &dim) &&
-        UpdateProcThreadAttribute(avvio.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, ereditati,
-                                  sizeof ereditati, NULL, NULL)) {
-        cliente.avviato = CreateProcessA(NULL, &riga[0], NULL, NULL, TRUE, EXTENDED_STARTUPINFO_PRESENT, NULL,
-                                         USCITE, &avvio.StartupInfo, &cliente.processo) != 0;
-        DeleteProcThreadAttributeList(avvio.lpAttributeList);
-    }
-    CloseHandle(uscita);
-    CloseHandle(errore);
-    return cliente;
-}
-
-EsitoCliente AttendiCliente(Cliente &cliente, DWORD attesaMs = 90000)
-{
-    EsitoCliente esito;
-    if (!cliente.avviato)
-        return esito;
-    DWORD codice = (DWORD)-1;
-    if (WaitForSingleObject(cliente.processo.hProcess, attesaMs) != WAIT_OBJECT_0)
-        TerminateProcess(cliente.processo.hProcess, 99);
-    else if (GetExitCodeProcess(cliente.processo.hProcess, &codice))
-        esito.codice = (int)codice;
-    CloseHandle(cliente.processo.hProcess);
-    CloseHandle(cliente.processo.hThread);
-    esito.uscita = LeggiFile(cliente.pathUscita);
-    esito.errore = LeggiFile(cliente.pathErrore);
-    return esito;
+    return AvviaClienteGrafico(PATH_CLIENTEGRAFICO, Porta(), USCITE, argomenti);
 }
 
 EsitoCliente EseguiCliente(const std::string &argomenti)
@@ -260,7 +192,7 @@ void InstallaAmbiente(const std::string &radice, const std::string &cfg)
     CreaCartelle(radice + "\\prg\\etc");
     for (const char *nome : {"trimox3.exe", "trimox4.exe", "trimox3_vc.exe", "trimox4_vc.exe", "kvix32a.exe",
                              "updqorservice.exe"})
-        CopyFileA(PathDaLinux(PATH_RUNTIME_DA_CAPO).c_str(), (bin + "\\" + nome).c_str(), FALSE);
+        CopyFileA(PathDaLinux(PATH_RUNTIME_PROVA).c_str(), (bin + "\\" + nome).c_str(), FALSE);
     if (!cfg.empty())
         ScriviFile(radice + "\\prg\\etc\\tarnel.cfg", cfg);
 }

@@ -1,6 +1,7 @@
 /* tests/service/ServizioWinTest.cpp - tarnel.exe vero: risorse dell'eseguibile e servizio registrato,
  * avviato, interrogato, fermato ed eliminato attraverso il gestore dei servizi di Wine.
  * L'ambiente di prova e' C:\GEST1 con l'eseguibile in prg\com\drumal\bin. */
+#include "tests/finti/ClienteWin.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <gmock/gmock.h>
@@ -169,9 +170,21 @@ TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
     EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT), completo.dwControlsAccepted);
     EXPECT_EQ(0u, completo.dwWin32ExitCode);
 
-    SOCKET client = ConnettiLoopback(porta);
-    EXPECT_NE(INVALID_SOCKET, client);
-    closesocket(client);
+    // Clienti veri: la versione del file di tarnel.exe, poi l'avvio del runtime (quello di prova).
+    ASSERT_TRUE(CopyFileA(PathDaLinux(PATH_RUNTIME_PROVA).c_str(), (cartellaBin + "\\trimox3.exe").c_str(), FALSE));
+    std::string uscite = CartellaNuova("servizioclienti");
+    Cliente cliente = AvviaClienteGrafico(PATH_CLIENTEGRAFICO, porta, uscite, "versione");
+    EsitoCliente versione = AttendiCliente(cliente);
+    char attesa[32];
+    snprintf(attesa, sizeof attesa, "versione: %02d.%02d.%02d.%02d\n", VERSIONE_MAGGIORE, VERSIONE_MINORE,
+             VERSIONE_PATCH, VERSIONE_RITOCCO);
+    EXPECT_EQ(0, versione.codice) << versione.errore;
+    EXPECT_THAT(versione.uscita, HasSubstr(attesa));
+    cliente = AvviaClienteGrafico(PATH_CLIENTEGRAFICO, porta, uscite, "avvia PROGRAMMA");
+    EsitoCliente lancio = AttendiCliente(cliente);
+    EXPECT_EQ(0, lancio.codice) << lancio.errore;
+    EXPECT_TRUE(ContieneEspressione(lancio.uscita, "RUNTIME trimox3\\.exe [0-9]+")) << lancio.uscita;
+    RimuoviAlbero(uscite);
 
     SERVICE_STATUS stato;
     ASSERT_TRUE(ControlService(servizio, SERVICE_CONTROL_STOP, &stato)) << GetLastError();
@@ -187,6 +200,7 @@ TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
                           ": Ambiente in linea: \"C:\\GEST1\" ---> \"\"\r\n",
                           ": PortaSocket - pathFileConf = \\GEST1\\prg\\etc\\tarnel.cfg\r\n",
                           ": Servizio di attivazione applicativi QOR in esecuzione\r\n",
+                          ": Attivazione applicativo comando = C:\\GEST1\\prg\\com\\drumal\\bin\\trimox3.exe kelvat32 \r\n",
                           ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 1  dwEventType -> 0 \r\n ",
                           ": ServerCtrlHandlerEx - ricevuto comando di STOP\r\n"}));
 }
