@@ -24,17 +24,23 @@ typedef struct CanaleCliente {
     int posRiserva;
 } CanaleCliente;
 
+/* Copia fino a quanti byte dalla riserva; con consuma li toglie. I byte copiati. */
+static int DallaRiserva(CanaleCliente *c, uint8_t *dove, int quanti, int consuma)
+{
+    int n = c->lungRiserva - c->posRiserva;
+    if (n > quanti)
+        n = quanti;
+    memcpy(dove, c->riserva + c->posRiserva, (size_t)n);
+    if (consuma)
+        c->posRiserva += n;
+    return n;
+}
+
 static int RiceviCliente(void *contesto, uint8_t *dove, int quanti)
 {
     CanaleCliente *c = (CanaleCliente *)contesto;
-    if (c->posRiserva < c->lungRiserva) {
-        int n = c->lungRiserva - c->posRiserva;
-        if (n > quanti)
-            n = quanti;
-        memcpy(dove, c->riserva + c->posRiserva, (size_t)n);
-        c->posRiserva += n;
-        return n;
-    }
+    if (c->posRiserva < c->lungRiserva)
+        return DallaRiserva(c, dove, quanti, 1);
     c->scaduto = 0;
     int pronto = c->base->attendi(c->base->contesto, c->limiteMs);
     if (pronto == 0) {
@@ -64,13 +70,8 @@ static int AttendiCliente(void *contesto, int millisecondi)
 static int SbirciaCliente(void *contesto, uint8_t *dove, int quanti)
 {
     CanaleCliente *c = (CanaleCliente *)contesto;
-    if (c->posRiserva < c->lungRiserva) {
-        int n = c->lungRiserva - c->posRiserva;
-        if (n > quanti)
-            n = quanti;
-        memcpy(dove, c->riserva + c->posRiserva, (size_t)n);
-        return n;
-    }
+    if (c->posRiserva < c->lungRiserva)
+        return DallaRiserva(c, dove, quanti, 0);
     return c->base->sbircia(c->base->contesto, dove, quanti);
 }
 
