@@ -59,13 +59,11 @@ static int VisitaCandidato(void *contesto, const char *cartellaShare)
 {
     RicercaShare *ricerca = (RicercaShare *)contesto;
     char candidato[DIM_PATH_INSTALLAZIONE * 2];
-    DWORD attributi = 0;
 
     /* Un candidato troncato potrebbe nominare un'altra cartella: si salta. */
     if (!CandidatoShare(cartellaShare, ricerca->dirRootAppli, candidato, sizeof candidato))
         return 0;
-    attributi = GetFileAttributesA(candidato);
-    if (attributi == INVALID_FILE_ATTRIBUTES || !(attributi & FILE_ATTRIBUTE_DIRECTORY))
+    if (!EsisteCartella(candidato))
         return 0;
     if (!CopiaTesto(ricerca->strPathShare, DIM_PATH_INSTALLAZIONE, cartellaShare))
         return 0;

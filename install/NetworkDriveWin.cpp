@@ -5,26 +5,9 @@
 
 #include "service/service.h"
 
-#include <direct.h>
-
 #include <windows.h>
 
 #include <winnetwk.h>
-
-/* 1 se il percorso esiste ed e' una cartella. */
-static int EsisteCartella(const char *path)
-{
-    DWORD attributi = GetFileAttributesA(path);
-    return attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-/* Il drive corrente del processo diventa quello della lettera (A e' 1). 0 se non si puo'. */
-static int CambiaDrive(char lettera)
-{
-    if (lettera < 'A' || lettera > 'Z')
-        return 0;
-    return _chdrive(lettera - '@') == 0;
-}
 
 int ConnessioneNetworkDrive(void)
 {
@@ -34,7 +17,7 @@ int ConnessioneNetworkDrive(void)
     char radice[DIM_PATH_INSTALLAZIONE + 4];
 
     ScriviLog("ConnessioneNetworkDrive - Drive in esame %c \n", lettera);
-    if (CambiaDrive(lettera)) {
+    if (CambiaDriveCorrente(lettera)) {
         ScriviLog("ConnessioneNetworkDrive - chdrive riuscita  \n");
         FormattaTesto(radice, sizeof radice, "%c:\\%s", lettera, inLinea->sistInfo);
         if (EsisteCartella(radice))

@@ -85,14 +85,8 @@ int SmistamentoProgramma(const uint8_t *corpo, const CampoLista *campi, int numC
  * kelvatlog5 e ne mette il nome in fileParametri. 1 se il file e' stato creato. */
 int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista *campi, RichiestaClient *richiesta);
 
-/* ---- Cartella di lavoro (CartellaLavoro.cpp; primitive in CartellaWin.cpp/CartellaPosix.cpp) ---- */
+/* ---- Cartella di lavoro (CartellaLavoro.cpp) ---- */
 
-/* Rende corrente il drive della lettera (A-Z). 1 se riuscito. */
-int CambiaDriveCorrente(char lettera);
-/* Rende corrente la cartella. 1 se riuscito. */
-int CambiaDirectoryCorrente(const char *cartella);
-/* 1 se il file esiste. */
-int EsisteFile(const char *path);
 /* Rende corrente la cartella prg dell'ambiente in linea e ne scrive la radice in dirAmbiente. */
 int CambiaWorkingDirectory(RichiestaClient *richiesta);
 /* Passa alla cartella prg dell'ambiente duplicato di radice data (una radice di un ambiente di

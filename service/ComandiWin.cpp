@@ -45,30 +45,19 @@ static void MostraMessaggio(const char *testo)
     mostraMessaggio(GetDesktopWindow(), testo, TITOLO_MESSAGGIO, STILE_MESSAGGIO);
 }
 
-/* Il messaggio di un comando fallito, che rimanda al file di log. */
+/* Il messaggio di un comando fallito, che rimanda al file di log: l'inizio dipende dal comando. */
 static void MostraFallimento(Comando comando)
 {
+    static const char *const inizio[] = {
+        "Impossibile rimuovere: ",             /* COMANDO_RIMOZIONE */
+        "Impossibile eseguire \"start\" di ", /* COMANDO_AVVIO */
+        "Impossibile eseguire \"stop\" di ",  /* COMANDO_ARRESTO */
+        "Impossibile installare: ",            /* COMANDO_INSTALLAZIONE */
+    };
     char testo[DIM_MESSAGGIO] = "";
-    const char *log = pathFileLog();
 
-    switch (comando) {
-    case COMANDO_INSTALLAZIONE:
-        FormattaTesto(testo, sizeof testo, "Impossibile installare: \"%s\"\n%s\"%s\"", NOME_VISUALIZZATO,
-                      TESTO_LOG_MESSAGGIO, log);
-        break;
-    case COMANDO_RIMOZIONE:
-        FormattaTesto(testo, sizeof testo, "Impossibile rimuovere: \"%s\"\n%s\"%s\"", NOME_VISUALIZZATO,
-                      TESTO_LOG_MESSAGGIO, log);
-        break;
-    case COMANDO_AVVIO:
-        FormattaTesto(testo, sizeof testo, "Impossibile eseguire \"start\" di \"%s\"\n%s\"%s\"", NOME_VISUALIZZATO,
-                      TESTO_LOG_MESSAGGIO, log);
-        break;
-    case COMANDO_ARRESTO:
-        FormattaTesto(testo, sizeof testo, "Impossibile eseguire \"stop\" di \"%s\"\n%s\"%s\"", NOME_VISUALIZZATO,
-                      TESTO_LOG_MESSAGGIO, log);
-        break;
-    }
+    FormattaTesto(testo, sizeof testo, "%s\"%s\"\n%s\"%s\"", inizio[comando], NOME_VISUALIZZATO, TESTO_LOG_MESSAGGIO,
+                  pathFileLog());
     MostraMessaggio(testo);
 }
 

@@ -20,6 +20,17 @@ const char *pathFileLog(void);
 int CopiaTesto(char *dest, size_t dim, const char *sorgente);
 int FormattaTesto(char *dest, size_t dim, const char *formato, ...) __attribute__((format(gnu_printf, 3, 4)));
 
+/* Drive e cartella correnti del processo, esistenza di file e cartelle (CartellaWin.cpp; nella
+ * build nativa CartellaPosix.cpp, con una sola radice). */
+/* Rende corrente il drive della lettera (A-Z, A e' 1). 1 se riuscito. */
+int CambiaDriveCorrente(char lettera);
+/* Rende corrente la cartella. 1 se riuscito. */
+int CambiaDirectoryCorrente(const char *cartella);
+/* 1 se il percorso e' un file. */
+int EsisteFile(const char *path);
+/* 1 se il percorso e' una cartella. */
+int EsisteCartella(const char *path);
+
 #define PORTA_DEFAULT 2000
 #define NOME_FILE_CONF "tarnel.cfg"
 

@@ -131,6 +131,46 @@ fine:
     return trovata;
 }
 
+/* Il passo comune delle routine della regola: appartamento, policy e regole, ogni fallimento nel
+ * log con il nome della routine (la riga di WFCOMInitialize e' data dal chiamante). 1 se si hanno
+ * le regole; in ogni caso il chiamante chiude con ChiudiRegole. */
+static int ApriRegole(const char *routine, const char *rigaWfcom, HRESULT *hrAppartamento, INetFwPolicy2 **policy,
+                      INetFwRules **regole)
+{
+    HRESULT hr = S_OK;
+
+    *policy = NULL;
+    *regole = NULL;
+    *hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (FAILED(*hrAppartamento) && *hrAppartamento != RPC_E_CHANGED_MODE) {
+        ScriviLog("%s - CoInitializeEx failed: 0x%08lx\n", routine, (unsigned long)*hrAppartamento);
+        return 0;
+    }
+    hr = WFCOMInitialize(policy);
+    if (FAILED(hr)) {
+        *policy = NULL;
+        ScriviLog("%s", rigaWfcom);
+        return 0;
+    }
+    hr = (*policy)->get_Rules(regole);
+    if (FAILED(hr)) {
+        *regole = NULL;
+        ScriviLog("%s - get_Rules failed: 0x%08lx\n", routine, (unsigned long)hr);
+        return 0;
+    }
+    return 1;
+}
+
+static void ChiudiRegole(HRESULT hrAppartamento, INetFwPolicy2 *policy, INetFwRules *regole)
+{
+    if (regole != NULL)
+        regole->Release();
+    if (policy != NULL)
+        policy->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+}
+
 int VerificaAbiFirewallVista(void)
 {
     INetFwPolicy2 *policy = NULL;
@@ -140,22 +180,9 @@ int VerificaAbiFirewallVista(void)
     HRESULT hr = S_OK;
     int trovata = 0;
 
-    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE) {
-        ScriviLog("VerificaAbiFirewallVista - CoInitializeEx failed: 0x%08lx\n", (unsigned long)hrAppartamento);
+    if (!ApriRegole("VerificaAbiFirewallVista", "VerificaAbiFirewallVista - WFCOMInitialize failed \n",
+                    &hrAppartamento, &policy, &regole))
         goto fine;
-    }
-    hr = WFCOMInitialize(&policy);
-    if (FAILED(hr)) {
-        ScriviLog("VerificaAbiFirewallVista - WFCOMInitialize failed \n");
-        goto fine;
-    }
-    hr = policy->get_Rules(&regole);
-    if (FAILED(hr)) {
-        regole = NULL;
-        ScriviLog("VerificaAbiFirewallVista - get_Rules failed: 0x%08lx\n", (unsigned long)hr);
-        goto fine;
-    }
     hr = regole->get_Count(&numeroRegole);
     if (FAILED(hr)) {
         ScriviLog("VerificaAbiFirewallVista - get_Count failed: 0x%08lx\n", (unsigned long)hr);
@@ -165,12 +192,7 @@ int VerificaAbiFirewallVista(void)
     trovata = CercaNelleRegole(regole);
 
 fine:
-    if (regole != NULL)
-        regole->Release();
-    if (policy != NULL)
-        policy->Release();
-    if (SUCCEEDED(hrAppartamento))
-        CoUninitialize();
+    ChiudiRegole(hrAppartamento, policy, regole);
     return trovata;
 }
 
@@ -246,22 +268,9 @@ int AbiFirewallVista(void)
         ScriviLog("AbiFirewallVista - SysAllocString failed: 0x%08lx\n", (unsigned long)E_OUTOFMEMORY);
         goto fine;
     }
-    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE) {
-        ScriviLog("AbiFirewallVista - CoInitializeEx failed: 0x%08lx\n", (unsigned long)hrAppartamento);
+    if (!ApriRegole("AbiFirewallVista", "AbiFirewallVista - WFCOMInitialize failed\n", &hrAppartamento, &policy,
+                    &regole))
         goto fine;
-    }
-    hr = WFCOMInitialize(&policy);
-    if (FAILED(hr)) {
-        ScriviLog("AbiFirewallVista - WFCOMInitialize failed\n");
-        goto fine;
-    }
-    hr = policy->get_Rules(&regole);
-    if (FAILED(hr)) {
-        regole = NULL;
-        ScriviLog("AbiFirewallVista - get_Rules failed: 0x%08lx\n", (unsigned long)hr);
-        goto fine;
-    }
     /* Il valore letto non cambia la regola, che vale per tutti i profili. */
     hr = policy->get_CurrentProfileTypes(&profiliCorrenti);
     if (FAILED(hr)) {
@@ -272,11 +281,6 @@ int AbiFirewallVista(void)
 
 fine:
     LiberaTestiRegola(&testi);
-    if (regole != NULL)
-        regole->Release();
-    if (policy != NULL)
-        policy->Release();
-    if (SUCCEEDED(hrAppartamento))
-        CoUninitialize();
+    ChiudiRegole(hrAppartamento, policy, regole);
     return 1;
 }

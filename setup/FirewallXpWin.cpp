@@ -103,32 +103,47 @@ fine:
     return hr;
 }
 
+/* Il passo comune delle due routine: profilo corrente, percorso dell'eseguibile e se vi e' gia'
+ * un'applicazione autorizzata abilitata. L'HRESULT del primo passo che fallisce. */
+static HRESULT StatoNelProfilo(INetFwProfile **profilo, wchar_t *pathLargo, size_t dim, BOOL *abilitata)
+{
+    HRESULT hr = WindowsFirewallInitialize(profilo);
+
+    *abilitata = FALSE;
+    if (FAILED(hr))
+        return hr;
+    PathEseguibileLargo(pathLargo, dim);
+    return IsApplicazioneAbilitata(*profilo, pathLargo, abilitata);
+}
+
+/* L'appartamento delle due routine: riuscito anche quando il thread ne ha gia' un altro. */
+static int ApriAppartamento(HRESULT *hrAppartamento)
+{
+    *hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return SUCCEEDED(*hrAppartamento) || *hrAppartamento == RPC_E_CHANGED_MODE;
+}
+
+static void ChiudiAppartamento(INetFwProfile *profilo, HRESULT hrAppartamento)
+{
+    if (profilo != NULL)
+        profilo->Release();
+    if (SUCCEEDED(hrAppartamento))
+        CoUninitialize();
+}
+
 BOOL VerificaAbilitazioneFirewall(void)
 {
     INetFwProfile *profilo = NULL;
     wchar_t pathLargo[MAX_PATH];
     BOOL abilitata = FALSE;
-    BOOL risultato = FALSE;
     HRESULT hrAppartamento = S_OK;
     HRESULT hr = S_OK;
 
-    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE)
+    if (!ApriAppartamento(&hrAppartamento))
         return FALSE;
-    hr = WindowsFirewallInitialize(&profilo);
-    if (FAILED(hr))
-        goto fine;
-    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
-    hr = IsApplicazioneAbilitata(profilo, pathLargo, &abilitata);
-    if (SUCCEEDED(hr))
-        risultato = abilitata;
-
-fine:
-    if (profilo != NULL)
-        profilo->Release();
-    if (SUCCEEDED(hrAppartamento))
-        CoUninitialize();
-    return risultato;
+    hr = StatoNelProfilo(&profilo, pathLargo, sizeof pathLargo / sizeof pathLargo[0], &abilitata);
+    ChiudiAppartamento(profilo, hrAppartamento);
+    return SUCCEEDED(hr) ? abilitata : FALSE;
 }
 
 /* Una nuova applicazione autorizzata con il percorso e il nome del servizio, aggiunta al profilo.
@@ -189,29 +204,12 @@ int AbiFirewallXP(void)
     BOOL abilitata = FALSE;
     HRESULT hrAppartamento = S_OK;
     HRESULT hr = S_OK;
-    int riuscito = 0;
 
-    hrAppartamento = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    if (FAILED(hrAppartamento) && hrAppartamento != RPC_E_CHANGED_MODE)
+    if (!ApriAppartamento(&hrAppartamento))
         return 0;
-    hr = WindowsFirewallInitialize(&profilo);
-    if (FAILED(hr))
-        goto fine;
-    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
-    hr = IsApplicazioneAbilitata(profilo, pathLargo, &abilitata);
-    if (FAILED(hr))
-        goto fine;
-    if (abilitata) {
-        riuscito = 1;
-        goto fine;
-    }
-    hr = AggiungiApplicazione(profilo, pathLargo);
-    riuscito = SUCCEEDED(hr) ? 1 : 0;
-
-fine:
-    if (profilo != NULL)
-        profilo->Release();
-    if (SUCCEEDED(hrAppartamento))
-        CoUninitialize();
-    return riuscito;
+    hr = StatoNelProfilo(&profilo, pathLargo, sizeof pathLargo / sizeof pathLargo[0], &abilitata);
+    if (SUCCEEDED(hr) && !abilitata)
+        hr = AggiungiApplicazione(profilo, pathLargo);
+    ChiudiAppartamento(profilo, hrAppartamento);
+    return SUCCEEDED(hr) ? 1 : 0;
 }

@@ -18,6 +18,33 @@ static int LeggiStato(SC_HANDLE servizio, SERVICE_STATUS_PROCESS *stato)
     return QueryServiceStatusEx(servizio, SC_STATUS_PROCESS_INFO, (BYTE *)stato, sizeof *stato, &necessari) != 0;
 }
 
+/* Apre il gestore dei servizi locale e il servizio, con tutti gli accessi; un'apertura fallita va nel
+ * log con il nome della routine. 1 se aperti entrambi; in ogni caso il chiamante chiude con
+ * ChiudiServizio. */
+static int ApriServizio(const char *routine, const char *nomeServizio, SC_HANDLE *gestore, SC_HANDLE *servizio)
+{
+    *servizio = NULL;
+    *gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    if (*gestore == NULL) {
+        ScriviLogErrore("%s - OpenSCManager", routine);
+        return 0;
+    }
+    *servizio = OpenServiceA(*gestore, nomeServizio, SERVICE_ALL_ACCESS);
+    if (*servizio == NULL) {
+        ScriviLogErrore("%s - OpenService failed", routine);
+        return 0;
+    }
+    return 1;
+}
+
+static void ChiudiServizio(SC_HANDLE gestore, SC_HANDLE servizio)
+{
+    if (servizio != NULL)
+        CloseServiceHandle(servizio);
+    if (gestore != NULL)
+        CloseServiceHandle(gestore);
+}
+
 int TestDipendenze(void)
 {
     ScriviLog("TestDipendenze  Entro \n");
@@ -58,23 +85,12 @@ int IsServizioPresente(const char *nomeServizio)
     int presente = 0;
 
     ScriviLog("IsServizioPresente - Entro - sNomeServizio %s \n", nomeServizio);
-    gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    if (gestore == NULL) {
-        ScriviLogErrore("IsServizioPresente - OpenSCManager");
+    if (!ApriServizio("IsServizioPresente", nomeServizio, &gestore, &servizio))
         goto fine;
-    }
-    servizio = OpenServiceA(gestore, nomeServizio, SERVICE_ALL_ACCESS);
-    if (servizio == NULL) {
-        ScriviLogErrore("IsServizioPresente - OpenService failed");
-        goto fine;
-    }
     ScriviLog("IsServizioPresente - Trovato il servizio %s \n", nomeServizio);
     presente = 1;
 fine:
-    if (servizio != NULL)
-        CloseServiceHandle(servizio);
-    if (gestore != NULL)
-        CloseServiceHandle(gestore);
+    ChiudiServizio(gestore, servizio);
     return presente;
 }
 
@@ -86,16 +102,8 @@ int IsServizioAttivo(const char *nomeServizio)
     int attivo = 0;
 
     ScriviLog("IsServizioAttivo - Entro sNomeServizio %s \n", nomeServizio);
-    gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    if (gestore == NULL) {
-        ScriviLogErrore("IsServizioAttivo - OpenSCManager");
+    if (!ApriServizio("IsServizioAttivo", nomeServizio, &gestore, &servizio))
         goto fine;
-    }
-    servizio = OpenServiceA(gestore, nomeServizio, SERVICE_ALL_ACCESS);
-    if (servizio == NULL) {
-        ScriviLogErrore("IsServizioAttivo - OpenService failed");
-        goto fine;
-    }
     if (!LeggiStato(servizio, &stato)) {
         ScriviLogErrore("IsServizioAttivo - QueryServiceStatusEx failed");
         goto fine;
@@ -107,10 +115,7 @@ int IsServizioAttivo(const char *nomeServizio)
         ScriviLog("IsServizioAttivo - Il servizio %s NON e' attivo \n", nomeServizio);
     }
 fine:
-    if (servizio != NULL)
-        CloseServiceHandle(servizio);
-    if (gestore != NULL)
-        CloseServiceHandle(gestore);
+    ChiudiServizio(gestore, servizio);
     return attivo;
 }
 
@@ -145,16 +150,8 @@ int AvviaServizio(const char *nomeServizio)
     int avviato = 0;
 
     ScriviLog("AvviaServizio - Entro sNomeServizio %s \n", nomeServizio);
-    gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-    if (gestore == NULL) {
-        ScriviLogErrore("AvviaServizio - OpenSCManager");
+    if (!ApriServizio("AvviaServizio", nomeServizio, &gestore, &servizio))
         goto fine;
-    }
-    servizio = OpenServiceA(gestore, nomeServizio, SERVICE_ALL_ACCESS);
-    if (servizio == NULL) {
-        ScriviLogErrore("AvviaServizio - OpenService failed");
-        goto fine;
-    }
     if (!LeggiStato(servizio, &stato)) {
         ScriviLogErrore("AvviaServizio - QueryServiceStatusEx failed");
         goto fine;
@@ -177,9 +174,6 @@ int AvviaServizio(const char *nomeServizio)
         ScriviLog("AvviaServizio - %s - FALLITO \n", nomeServizio);
     }
 fine:
-    if (servizio != NULL)
-        CloseServiceHandle(servizio);
-    if (gestore != NULL)
-        CloseServiceHandle(gestore);
+    ChiudiServizio(gestore, servizio);
     return avviato;
 }

@@ -1,6 +1,6 @@
-/* launch/CartellaPosix.cpp - drive e cartella correnti nella build nativa: una sola radice, quindi
+/* service/CartellaPosix.cpp - drive e cartella correnti nella build nativa: una sola radice, quindi
  * ogni lettera da A a Z va bene e la cartella e' quella data. */
-#include "launch/launch.h"
+#include "service/service.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,4 +19,10 @@ int EsisteFile(const char *path)
 {
     struct stat info;
     return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int EsisteCartella(const char *path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }

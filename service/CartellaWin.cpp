@@ -1,5 +1,5 @@
-/* launch/CartellaWin.cpp - drive e cartella correnti del processo, esistenza dei file (Win32). */
-#include "launch/launch.h"
+/* service/CartellaWin.cpp - drive e cartella correnti del processo, esistenza di file e cartelle. */
+#include "service/service.h"
 
 #include <direct.h>
 
@@ -21,4 +21,10 @@ int EsisteFile(const char *path)
 {
     DWORD attributi = GetFileAttributesA(path);
     return attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+int EsisteCartella(const char *path)
+{
+    DWORD attributi = GetFileAttributesA(path);
+    return attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
