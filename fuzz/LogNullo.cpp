@@ -1,6 +1,6 @@
 /* fuzz/LogNullo.cpp - ScriviLog e ScriviLogErrore che formattano e scartano (fuzz e misure): il formato e gli
  * argomenti passano comunque dai sanitizer. */
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdarg.h>
 #include <stdio.h>

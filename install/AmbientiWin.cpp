@@ -4,7 +4,7 @@
 #include "install/install.h"
 
 #include "install/TestiInstallazione.h"
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -20,7 +20,7 @@ int ElencaShareDiSistema(VisitaShare visita, void *contesto)
     LPBYTE buffer = NULL;
     DWORD letti = 0, totali = 0, ripresa = 0, i = 0;
     NET_API_STATUS stato = NERR_Success;
-    char cartella[256];
+    char cartella[DIM_PATH];
     int fermata = 0;
 
     do {
@@ -43,6 +43,7 @@ int ElencaShareDiSistema(VisitaShare visita, void *contesto)
     } while (stato == ERROR_MORE_DATA && !fermata);
     if (!fermata && stato != NERR_Success) {
         SetLastError(stato);
+        ScriviLogErrore("RicercaNetShare - NetShareEnum");
         return 0;
     }
     return 1;
@@ -58,14 +59,14 @@ typedef struct RicercaShare {
 static int VisitaCandidato(void *contesto, const char *cartellaShare)
 {
     RicercaShare *ricerca = (RicercaShare *)contesto;
-    char candidato[DIM_PATH_INSTALLAZIONE * 2];
+    char candidato[DIM_PATH * 2];
 
     /* Un candidato troncato potrebbe nominare un'altra cartella: si salta. */
     if (!CandidatoShare(cartellaShare, ricerca->dirRootAppli, candidato, sizeof candidato))
         return 0;
     if (!EsisteCartella(candidato))
         return 0;
-    if (!CopiaTesto(ricerca->strPathShare, DIM_PATH_INSTALLAZIONE, cartellaShare))
+    if (!CopiaTesto(ricerca->strPathShare, DIM_PATH, cartellaShare))
         return 0;
     ricerca->trovata = 1;
     return 1;
@@ -89,8 +90,8 @@ int RicercaNetShare(const char *dirRootAppli, char *strPathShare)
 static int LeggiDuplicati(FILE *file, const char *pathDuplica)
 {
     char riga[DIM_RIGA_CONFIGURAZIONE];
-    char campo[DIM_PATH_INSTALLAZIONE];
-    char strPathShare[DIM_PATH_INSTALLAZIONE];
+    char campo[DIM_PATH];
+    char strPathShare[DIM_PATH];
 
     while (LeggiPezzoRiga(file, riga)) {
         InfoAmbiente *nuovo = &TabellaInfoInstallazione.ambienti[TabellaInfoInstallazione.numAmbienti];
@@ -143,8 +144,8 @@ static int AmbienteInLinea(const char *pathProgramma, char *rootSistInfo)
 
 int AnalisiAmbientiDaPercorso(const char *pathProgramma)
 {
-    char rootSistInfo[DIM_PATH_INSTALLAZIONE];
-    char pathDuplica[DIM_PATH_INSTALLAZIONE * 2];
+    char rootSistInfo[DIM_PATH];
+    char pathDuplica[DIM_PATH * 2];
     FILE *file = NULL;
     int esito = 0;
 

@@ -3,7 +3,7 @@
 #include "install/install.h"
 
 #include "install/TestiInstallazione.h"
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 
@@ -24,7 +24,7 @@ int RicercaDriveIni(const char *path, char *drive)
     if (prodotto->fileIni[0] != '\0') {
         GetPrivateProfileStringA("Parametri", "Setup", "**", valore, sizeof valore, prodotto->fileIni);
         if (DriveDaValoreIni(valore, &lettera)) {
-            FormattaTesto(drive, DIM_PATH_INSTALLAZIONE, "%c", lettera);
+            FormattaTesto(drive, DIM_PATH, "%c", lettera);
             ScriviLog("Il drive nel quale e' installato il sistema informativo in linea (\"%s:\") e' stato ricavato "
                       "dal file INI \"%s\"\n",
                       drive, prodotto->fileIni);
@@ -52,7 +52,7 @@ static void LogDriveRicavato(const char *drive, const char *pathFile)
 /* Il drive da pathconf, l'ultima fonte: il file deve esserci. */
 static int DriveDaFilePathconf(const char *rootSistInfo, char *drive)
 {
-    char pathPathConf[DIM_PATH_INSTALLAZIONE * 2];
+    char pathPathConf[DIM_PATH * 2];
     FILE *file = NULL;
     char lettera = 0;
     int esito = 0;
@@ -70,24 +70,24 @@ static int DriveDaFilePathconf(const char *rootSistInfo, char *drive)
         LogDriveNonDeterminato(pathPathConf, MSG_NON_CONFIGURATO);
         return 0;
     }
-    FormattaTesto(drive, DIM_PATH_INSTALLAZIONE, "%c", lettera);
+    FormattaTesto(drive, DIM_PATH, "%c", lettera);
     LogDriveRicavato(drive, pathPathConf);
     return 1;
 }
 
 int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootSistInfo)
 {
-    char pathConfigur[DIM_PATH_INSTALLAZIONE * 2];
+    char pathConfigur[DIM_PATH * 2];
     FILE *file = NULL;
     char lettera = 0;
     int esito = 0;
 
-    if (!RadiceDaPercorso(path, rootSistInfo, DIM_PATH_INSTALLAZIONE)) {
+    if (!RadiceDaPercorso(path, rootSistInfo, DIM_PATH)) {
         ScriviLog("Nel pathname del servizio (\"%s\")\nla directory %s", path,
                   "\"...\\prg\\com\\drumal\" non e' presente. " MSG_NON_INSTALLATO);
         return 0;
     }
-    SistInfoDaRadice(rootSistInfo, sistInfo, DIM_PATH_INSTALLAZIONE);
+    SistInfoDaRadice(rootSistInfo, sistInfo, DIM_PATH);
     ScriviLog("InfoInstallazione - sistInfo = >%s< \n", sistInfo);
     ScriviLog("InfoInstallazione - rootSistInfo = >%s< \n", rootSistInfo);
 
@@ -106,7 +106,7 @@ int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootS
             LogDriveNonDeterminato(pathConfigur, MSG_NON_INSTALLATO);
             return 0;
         }
-        FormattaTesto(drive, DIM_PATH_INSTALLAZIONE, "%c", lettera);
+        FormattaTesto(drive, DIM_PATH, "%c", lettera);
         LogDriveRicavato(drive, pathConfigur);
         return 1;
     }

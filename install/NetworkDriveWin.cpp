@@ -3,7 +3,7 @@
  * locale dello share. Le subst restano fino alla rimozione o al riavvio della macchina. */
 #include "install/install.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <windows.h>
 
@@ -14,7 +14,7 @@ int ConnessioneNetworkDrive(void)
     const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
     char lettera = inLinea->drive[0];
     char nomeDrive[4];
-    char radice[DIM_PATH_INSTALLAZIONE + 4];
+    char radice[DIM_PATH + 4];
 
     ScriviLog("ConnessioneNetworkDrive - Drive in esame %c \n", lettera);
     if (CambiaDriveCorrente(lettera)) {
@@ -41,7 +41,7 @@ int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName)
     /* REMOTE_NAME_INFO seguito dai suoi testi: l'unione lo allinea per i puntatori. */
     union {
         REMOTE_NAME_INFOA info;
-        char byte[DIM_PATH_INSTALLAZIONE];
+        char byte[DIM_PATH];
     } area;
     DWORD dimensione = sizeof area.byte;
     DWORD esito = WNetGetUniversalNameA(nomeDrive, REMOTE_NAME_INFO_LEVEL, &area, &dimensione);
@@ -52,7 +52,7 @@ int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName)
         ScriviLogErrore("FromRemoteDriveToUNC - %s Drive remoto\n", nomeDrive);
         return 0;
     }
-    CopiaTesto(uncName, DIM_PATH_INSTALLAZIONE, area.info.lpUniversalName != NULL ? area.info.lpUniversalName : "");
+    CopiaTesto(uncName, DIM_PATH, area.info.lpUniversalName != NULL ? area.info.lpUniversalName : "");
     ScriviLog("FromRemoteDriveToUNC - OK UncName = %s \n", uncName);
     return 1;
 }
@@ -60,7 +60,7 @@ int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName)
 void RimappaDriveRemoto(char lettera, const char *strPathShare)
 {
     char nomeDrive[4];
-    char uncName[DIM_PATH_INSTALLAZIONE];
+    char uncName[DIM_PATH];
 
     FormattaTesto(nomeDrive, sizeof nomeDrive, "%c:", lettera);
     ScriviLog("InstallazioneServizio - prima di FromRemoteDriveToUNC drive %s\n", nomeDrive);

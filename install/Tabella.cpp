@@ -1,7 +1,7 @@
 /* install/Tabella.cpp - la tabella degli ambienti installati e le radici che se ne ricavano. */
 #include "install/install.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 
@@ -15,12 +15,8 @@ int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
 int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
 {
     const char *share = ambiente->strPathShare;
-    int lungShare = (int)strlen(share);
 
-    /* C:\ diventa C: prima di aggiungere la barra e il nome. */
-    if (lungShare == 3 && share[1] == ':' && share[2] == '\\')
-        lungShare = 2;
-    return FormattaTesto(dest, dim, "%.*s\\%s", lungShare, share, ambiente->sistInfo);
+    return FormattaTesto(dest, dim, "%.*s\\%s", LungCartellaSenzaBarraRadice(share), share, ambiente->sistInfo);
 }
 
 void ScriviElencoAmbienti(void)

@@ -5,18 +5,18 @@
 
 #include <stddef.h>
 
-/* Testi di percorso dell'installazione: il percorso del programma ha al piu' 259 caratteri. */
-#define DIM_PATH_INSTALLAZIONE 260
+#include "base/base.h"
+
 /* Record della tabella degli ambienti installati. */
 #define MAX_AMBIENTI 20
 
 typedef struct InfoAmbiente {
     /* Il primo carattere e' la lettera del drive: per l'ambiente in linea la sola lettera maiuscola,
      * per un duplicato l'intero campo di duplica.cfg (per esempio Z:\GEST2). */
-    char drive[DIM_PATH_INSTALLAZIONE];
-    char sistInfo[DIM_PATH_INSTALLAZIONE];
+    char drive[DIM_PATH];
+    char sistInfo[DIM_PATH];
     /* Cartella locale dello share che contiene la cartella sistInfo; vuota se stand alone. */
-    char strPathShare[DIM_PATH_INSTALLAZIONE];
+    char strPathShare[DIM_PATH];
 } InfoAmbiente;
 
 typedef struct TabellaAmbienti {
@@ -37,13 +37,13 @@ int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
 int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
 
 /* Dal percorso completo del programma: lettera del drive d'installazione, nome dell'ambiente e sua
- * radice. I tre testi d'uscita hanno DIM_PATH_INSTALLAZIONE byte. 1 se riuscito. */
+ * radice. I tre testi d'uscita hanno DIM_PATH byte. 1 se riuscito. */
 int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootSistInfo);
 /* La lettera del drive dal file INI del prodotto la cui cartella compare nel percorso. */
 int RicercaDriveIni(const char *path, char *drive);
 
 /* Lo share di questa macchina la cui cartella contiene la cartella dirRootAppli: la cartella dello
- * share in strPathShare (DIM_PATH_INSTALLAZIONE byte). 1 se trovato. */
+ * share in strPathShare (DIM_PATH byte). 1 se trovato. */
 int RicercaNetShare(const char *dirRootAppli, char *strPathShare);
 /* Costruisce TabellaInfoInstallazione. 1 se riuscito. */
 int AnalisiAmbientiInstallati(void);
@@ -68,7 +68,7 @@ int ConnessioneNetworkDrive(void);
 /* Durante l'installazione: toglie la connessione di rete del drive e la sostituisce con una
  * sostituzione (subst) della cartella locale dello share. */
 void RimappaDriveRemoto(char lettera, const char *strPathShare);
-/* Il nome remoto (UNC) di un drive "%c:"; uncName ha DIM_PATH_INSTALLAZIONE byte. 1 se noto. */
+/* Il nome remoto (UNC) di un drive "%c:"; uncName ha DIM_PATH byte. 1 se noto. */
 int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName);
 
 #endif

@@ -3,9 +3,8 @@
 #include "launch/launch.h"
 
 #include "install/install.h"
-#include "service/service.h"
+#include "base/base.h"
 
-#include <stdio.h>
 #include <string.h>
 
 static const char TESTO_AGGIORNAMENTO_SERVIZIO[] =
@@ -14,23 +13,33 @@ static const char TESTO_AGGIORNAMENTO_SERVIZIO[] =
 static const char TESTO_AGGIORNAMENTO_APPLICATIVO[] =
     "La procedura di aggiornamento e' in corso oppure l'ultimo aggiornamento eseguito "
     "ha generato errori. Attendere alcuni istanti e ritentare la connessione.";
+/* Le lunghezze degli avvisi sono quelle del protocollo: i testi non possono cambiarle. */
+static_assert(sizeof TESTO_AGGIORNAMENTO_SERVIZIO - 1 + 20 == LUNG_AVVISO_SERVIZIO, "avviso del servizio");
+static_assert(sizeof TESTO_AGGIORNAMENTO_APPLICATIVO - 1 + 21 == LUNG_AVVISO_IN_CHIARO, "avviso in chiaro");
+static_assert(sizeof TESTO_AGGIORNAMENTO_APPLICATIVO - 1 + 20 == LUNG_CORPO_AVVISO_CIFRATO, "avviso cifrato");
+
 /* Area in cui il client manda la sua trama dopo l'avviso cifrato, che non si interpreta. */
 #define DIM_RISPOSTA_AVVISO 260
 
 int AvvisoAggiornamentoServizio(uint8_t *dest)
 {
     char avviso[LUNG_AVVISO_SERVIZIO + 1];
-    int n = snprintf(avviso, sizeof avviso, "00005PANIC%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_SERVIZIO),
-                     TESTO_AGGIORNAMENTO_SERVIZIO);
-    memcpy(dest, avviso, (size_t)n);
-    return n;
+
+    if (!FormattaTesto(avviso, sizeof avviso, "00005PANIC%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_SERVIZIO),
+                       TESTO_AGGIORNAMENTO_SERVIZIO))
+        return 0;
+    memcpy(dest, avviso, LUNG_AVVISO_SERVIZIO);
+    return LUNG_AVVISO_SERVIZIO;
 }
 
 int AvvisoAggiornamentoInChiaro(uint8_t *dest)
 {
     char corpo[LUNG_AVVISO_IN_CHIARO - 4 + 1];
-    int n = snprintf(corpo, sizeof corpo, "00001E%05dS%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO) + 1,
-                     TESTO_AGGIORNAMENTO_APPLICATIVO);
+    int n = LUNG_AVVISO_IN_CHIARO - 4;
+
+    if (!FormattaTesto(corpo, sizeof corpo, "00001E%05dS%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO) + 1,
+                       TESTO_AGGIORNAMENTO_APPLICATIVO))
+        return 0;
     /* La lunghezza in testa: 4 byte, il piu' significativo per primo. */
     dest[0] = (uint8_t)((uint32_t)n >> 24);
     dest[1] = (uint8_t)((uint32_t)n >> 16);
@@ -43,10 +52,12 @@ int AvvisoAggiornamentoInChiaro(uint8_t *dest)
 int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest)
 {
     char corpo[LUNG_CORPO_AVVISO_CIFRATO + 1];
-    int n = snprintf(corpo, sizeof corpo, "9999900201%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO),
-                     TESTO_AGGIORNAMENTO_APPLICATIVO);
-    memcpy(dest, corpo, (size_t)n);
-    return n;
+
+    if (!FormattaTesto(corpo, sizeof corpo, "9999900201%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO),
+                       TESTO_AGGIORNAMENTO_APPLICATIVO))
+        return 0;
+    memcpy(dest, corpo, LUNG_CORPO_AVVISO_CIFRATO);
+    return LUNG_CORPO_AVVISO_CIFRATO;
 }
 
 /* Avviso cifrato: un nuovo scambio chiavi, la trama (compressa se richiesto), e la trama del client
@@ -77,7 +88,7 @@ static void AvvisoCifrato(SocketRete s, int compressione)
 int AggiornamentoInCorso(SocketRete s, int inChiaro, int compressione)
 {
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
-    char marcatore[DIM_PATH_LAVORO];
+    char marcatore[DIM_PATH];
 
     FormattaTesto(marcatore, sizeof marcatore, "%c:\\%s\\prg\\aincorso.tst", ambiente->drive[0], ambiente->sistInfo);
     if (!EsisteFile(marcatore)) {
@@ -93,10 +104,4 @@ int AggiornamentoInCorso(SocketRete s, int inChiaro, int compressione)
         AvvisoCifrato(s, compressione);
     }
     return 1;
-}
-
-int FormattaVersione(uint32_t versioneAlta, uint32_t versioneBassa, char *testo, size_t dim)
-{
-    return FormattaTesto(testo, dim, "%02d.%02d.%02d.%02d", (int)(versioneAlta >> 16), (int)(versioneAlta & 0xFFFF),
-                         (int)(versioneBassa >> 16), (int)(versioneBassa & 0xFFFF));
 }

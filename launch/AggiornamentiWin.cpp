@@ -3,7 +3,7 @@
 #include "launch/launch.h"
 
 #include "install/install.h"
-#include "service/service.h"
+#include "base/base.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -37,10 +37,10 @@ void AggiornamentoFormati(void)
 {
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
     char lettera = ambiente->drive[0];
-    char radice[DIM_PATH_LAVORO];
-    char fileTestLink[DIM_PATH_LAVORO];
-    char comando[DIM_PATH_LAVORO];
-    char directorydilavoro[DIM_PATH_LAVORO];
+    char radice[DIM_PATH];
+    char fileTestLink[DIM_PATH];
+    char comando[DIM_PATH];
+    char directorydilavoro[DIM_PATH];
     PROCESS_INFORMATION processo;
 
     if (!CambiaDriveCorrente(lettera)) {
@@ -76,9 +76,9 @@ void AggiornamentoServizio(SocketRete s)
 {
     static const char titolo[] = "Servizio di attivazione applicativi QOR";
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
-    char marcatore[DIM_PATH_LAVORO];
-    char radiceLocale[DIM_PATH_LAVORO];
-    char nuovo[DIM_PATH_LAVORO];
+    char marcatore[DIM_PATH];
+    char radiceLocale[DIM_PATH];
+    char nuovo[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     uint8_t avviso[LUNG_AVVISO_SERVIZIO];
     PROCESS_INFORMATION processo;

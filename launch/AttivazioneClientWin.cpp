@@ -3,65 +3,12 @@
  * la propria copia del socket. Il runtime eredita solo il suo duplicato. */
 #include "launch/launch.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <winsock2.h>
 #include <windows.h>
-
-void PreparaEnvironment(char *blocco, int dim, const RichiestaClient *richiesta, uint32_t socket, int cobolVisual)
-{
-    char pathServizio[DIM_TESTO_ENVIRONMENT];
-    char debproServizio[DIM_TESTO_ENVIRONMENT];
-    DWORD lungPath = GetEnvironmentVariableA("PATH", pathServizio, sizeof pathServizio);
-    DWORD lungDebpro = GetEnvironmentVariableA("DEBPRO", debproServizio, sizeof debproServizio);
-    char *ambiente = GetEnvironmentStringsA();
-
-    /* Un valore che non entra nel suo testo resta fuori intero, mai a meta'. */
-    if (lungPath >= sizeof pathServizio) {
-        ScriviLog("PreparaEnvironment - PATH del servizio di %lu caratteri lasciato fuori\n", (unsigned long)lungPath);
-        lungPath = 0;
-    }
-    if (lungDebpro >= sizeof debproServizio) {
-        ScriviLog("PreparaEnvironment - DEBPRO del servizio di %lu caratteri lasciato fuori\n",
-                  (unsigned long)lungDebpro);
-        lungDebpro = 0;
-    }
-    ComponiEnvironment(blocco, dim, ambiente, lungPath > 0 ? pathServizio : NULL,
-                       lungDebpro > 0 ? debproServizio : NULL, richiesta, socket, cobolVisual);
-    if (ambiente != NULL)
-        FreeEnvironmentStringsA(ambiente);
-}
-
-void LeggiVersioneEseguibile(const char *path, char *testo, size_t dim)
-{
-    char pathProprio[256] = "";
-    DWORD zero = 0;
-    DWORD dimInfo = 0;
-    void *info = NULL;
-    VS_FIXEDFILEINFO *fisse = NULL;
-    UINT lungFisse = 0;
-
-    testo[0] = '\0';
-    if (path == NULL) {
-        DWORD n = GetModuleFileNameA(NULL, pathProprio, sizeof pathProprio);
-        if (n == 0 || n >= sizeof pathProprio)
-            return;
-        path = pathProprio;
-    }
-    dimInfo = GetFileVersionInfoSizeA(path, &zero);
-    if (dimInfo == 0)
-        return;
-    info = malloc(dimInfo);
-    if (info == NULL)
-        return;
-    if (GetFileVersionInfoA(path, 0, dimInfo, info) && VerQueryValueA(info, "\\", (void **)&fisse, &lungFisse) &&
-        lungFisse != 0)
-        FormattaVersione(fisse->dwFileVersionMS, fisse->dwFileVersionLS, testo, dim);
-    free(info);
-}
 
 /* Tempo massimo di ogni ricezione dal client; 0 toglie il limite. */
 static void AttesaRicezione(SocketRete s, DWORD millisecondi)
@@ -112,9 +59,7 @@ static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
  * 0 solo se il socket non si duplica. */
 static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
 {
-    static const char *const RUNTIME[2][2] = {{"trimox3.exe kelvat32", "trimox3_vc.exe kelvat32"},
-                                              {"trimox4.exe kelvat32", "trimox4_vc.exe kelvat32"}};
-    char marcatore[DIM_PATH_LAVORO];
+    char marcatore[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
@@ -131,8 +76,8 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
         ScriviLog("Il COBOL installato e' il Visual COBOL\n");
     }
     PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
-    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s", richiesta->dirAmbiente,
-                  RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
+    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s kelvat32", richiesta->dirAmbiente,
+                  ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
     ScriviLog("Attivazione applicativo comando = %s \n", comando);
     AvviaRuntime(comando, blocco, duplicato);
     CloseHandle(duplicato);

@@ -4,7 +4,7 @@
 #include "launch/launch.h"
 
 #include "install/install.h"
-#include "service/service.h"
+#include "base/base.h"
 
 static char Maiuscola(char c)
 {
@@ -24,7 +24,7 @@ int CambiaWorkingDirectory(RichiestaClient *richiesta)
 {
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
     char lettera = ambiente->drive[0];
-    char wkDir[DIM_PATH_LAVORO];
+    char wkDir[DIM_PATH];
 
     if (!CambiaDriveCorrente(lettera)) {
         ScriviLog("Impossibile cambiare il drive di lavoro a \"%c:\"\n", lettera);
@@ -49,7 +49,7 @@ int CambiaWorkingDirectory(RichiestaClient *richiesta)
 /* 1 se radice e' la radice di un ambiente della tabella: un client non sceglie cartelle qualsiasi. */
 static int RadiceInstallata(const char *radice)
 {
-    char installata[DIM_PATH_LAVORO];
+    char installata[DIM_PATH];
 
     for (int i = 0; i < TabellaInfoInstallazione.numAmbienti && i < MAX_AMBIENTI; i++) {
         if (RadiceAmbiente(&TabellaInfoInstallazione.ambienti[i], installata, sizeof installata) &&
@@ -62,7 +62,7 @@ static int RadiceInstallata(const char *radice)
 int CambiaAmbienteDuplicato(const char *radice, RichiestaClient *richiesta)
 {
     char lettera = Maiuscola(radice[0]);
-    char cartella[DIM_PATH_LAVORO];
+    char cartella[DIM_PATH];
 
     if (!RadiceInstallata(radice)) {
         ScriviLog("Ambiente duplicato \"%s\": non e' la radice di un ambiente installato\n", radice);

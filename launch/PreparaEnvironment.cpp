@@ -3,7 +3,7 @@
  * servizio arriva dal chiamante (PreparaEnvironment nel lato Win32). */
 #include "launch/launch.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdarg.h>
 #include <stdio.h>

@@ -3,7 +3,7 @@
  * condiviso tra le connessioni solo contatoreFileParametri. */
 #include "launch/launch.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 #include <stdlib.h>

@@ -15,7 +15,6 @@
 #define DIM_TESTO_RICHIESTA 256
 #define DIM_PRODOTTO 80
 /* Percorsi costruiti dalla cartella di lavoro e dagli aggiornamenti. */
-#define DIM_PATH_LAVORO 256
 /* Blocco d'ambiente del runtime, riga di comando, testi di lavoro di PATH e DEBPRO. */
 #define DIM_BLOCCO_ENVIRONMENT 32768
 #define DIM_RIGA_COMANDO 5000

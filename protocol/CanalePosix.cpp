@@ -2,7 +2,7 @@
  * Gli errori di sistema vanno nel log con il nome della chiamata; la chiusura del peer no. */
 #include "protocol/protocol.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <errno.h>
 #include <poll.h>

@@ -2,7 +2,7 @@
  * nome della chiamata, letti subito (WSAGetLastError e GetLastError sono lo stesso valore). */
 #include "protocol/protocol.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <winsock2.h>
 #include <windows.h>

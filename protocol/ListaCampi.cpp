@@ -2,7 +2,7 @@
  * Corpo di richieste, risposte e avvisi. Nessuno stato; ogni scrittura e' limitata dallo spazio. */
 #include "protocol/protocol.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 

@@ -3,7 +3,7 @@
  * 511 fine. Lo stato vive sulla pila della chiamata: i thread non condividono nulla. */
 #include "protocol/protocol.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 

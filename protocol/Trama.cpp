@@ -3,7 +3,7 @@
  * nessuno stato proprio tra le chiamate, solo il flusso di chiave della conversazione. */
 #include "protocol/protocol.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <limits.h>
 #include <string.h>

@@ -6,14 +6,7 @@
 
 #include <stdint.h>
 
-/* Il socket di una connessione: SOCKET di Winsock, descrittore su Linux. */
-#ifdef _WIN32
-typedef uintptr_t SocketRete;
-#define SOCKET_NON_VALIDO ((SocketRete)~(uintptr_t)0)
-#else
-typedef int SocketRete;
-#define SOCKET_NON_VALIDO (-1)
-#endif
+#include "base/base.h"
 
 /* Esiti delle operazioni di rete. */
 #define ESITO_FATTO 101

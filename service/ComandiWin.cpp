@@ -21,15 +21,19 @@ int (*verificaAmministratore)(void) = IsAmministratore;
 
 typedef enum Comando { COMANDO_RIMOZIONE, COMANDO_AVVIO, COMANDO_ARRESTO, COMANDO_INSTALLAZIONE } Comando;
 
-/* Per ogni comando sul servizio installato: la prima riga del log e l'accesso chiesto. */
+/* Per ogni comando, nell'ordine dell'enumerazione: la prima riga del log, l'accesso chiesto al
+ * servizio installato (nessuno per l'installazione) e l'inizio del messaggio di fallimento. */
 static const struct {
     const char *rigaLog;
     DWORD accesso;
-} comandiServizio[] = {
-    {"main - Eseguo la rimozione del servizio\n", DELETE},
-    {"main - Eseguo avvio del servizio\n", SERVICE_START},
-    {"main - Eseguo arresto del servizio\n", SERVICE_STOP | SERVICE_QUERY_STATUS},
+    const char *inizioFallimento;
+} comandi[] = {
+    {"main - Eseguo la rimozione del servizio\n", DELETE, "Impossibile rimuovere: "},
+    {"main - Eseguo avvio del servizio\n", SERVICE_START, "Impossibile eseguire \"start\" di "},
+    {"main - Eseguo arresto del servizio\n", SERVICE_STOP | SERVICE_QUERY_STATUS, "Impossibile eseguire \"stop\" di "},
+    {"main - Eseguo l'installazione del servizio\n", 0, "Impossibile installare: "},
 };
+static_assert(sizeof comandi / sizeof comandi[0] == COMANDO_INSTALLAZIONE + 1, "una riga per comando");
 
 static void StampaUso(const char *programma)
 {
@@ -48,16 +52,10 @@ static void MostraMessaggio(const char *testo)
 /* Il messaggio di un comando fallito, che rimanda al file di log: l'inizio dipende dal comando. */
 static void MostraFallimento(Comando comando)
 {
-    static const char *const inizio[] = {
-        "Impossibile rimuovere: ",             /* COMANDO_RIMOZIONE */
-        "Impossibile eseguire \"start\" di ", /* COMANDO_AVVIO */
-        "Impossibile eseguire \"stop\" di ",  /* COMANDO_ARRESTO */
-        "Impossibile installare: ",            /* COMANDO_INSTALLAZIONE */
-    };
     char testo[DIM_MESSAGGIO] = "";
 
-    FormattaTesto(testo, sizeof testo, "%s\"%s\"\n%s\"%s\"", inizio[comando], NOME_VISUALIZZATO, TESTO_LOG_MESSAGGIO,
-                  pathFileLog());
+    FormattaTesto(testo, sizeof testo, "%s\"%s\"\n%s\"%s\"", comandi[comando].inizioFallimento, NOME_VISUALIZZATO,
+                  TESTO_LOG_MESSAGGIO, pathFileLog());
     MostraMessaggio(testo);
 }
 
@@ -147,7 +145,7 @@ static void ImpostaFirewall(void)
 
 static int ComandoInstallazione(int silenzioso)
 {
-    ScriviLog("main - Eseguo l'installazione del servizio\n");
+    ScriviLog("%s", comandi[COMANDO_INSTALLAZIONE].rigaLog);
     if (!verificaAmministratore()) {
         ScriviLog("main - NON SONO AMMINISTRATORE\n");
         MostraMessaggio(TESTO_AMMINISTRATORE);
@@ -187,13 +185,13 @@ static int ComandoSulServizio(Comando comando, int silenzioso)
     SERVICE_STATUS stato;
     int riuscito = 0;
 
-    ScriviLog("%s", comandiServizio[comando].rigaLog);
+    ScriviLog("%s", comandi[comando].rigaLog);
     gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     if (gestore == NULL) {
         ScriviLogErrore("OpenSCManager");
         goto fine;
     }
-    servizio = OpenServiceA(gestore, NOME_SERVIZIO, comandiServizio[comando].accesso);
+    servizio = OpenServiceA(gestore, NOME_SERVIZIO, comandi[comando].accesso);
     if (servizio == NULL) {
         ScriviLogErrore("OpenService");
         goto fine;

@@ -6,7 +6,6 @@
 #include <string.h>
 
 #define DIM_RIGA_CONF 160
-#define DIM_PATH 260
 
 /* Prossimo pezzo della riga tra separatori '='; una sequenza di '=' conta come un separatore.
  * Termina il pezzo sul posto e sposta *cursore oltre. NULL se non restano pezzi. */
@@ -39,15 +38,12 @@ static int ValorePorta(const char *valore)
 
 int PortaSocket(const char *strPathShare, const char *sistInfo, int *porta)
 {
-    char share[DIM_PATH];
     char pathConf[DIM_PATH];
     char riga[DIM_RIGA_CONF];
     FILE *file = NULL;
 
-    CopiaTesto(share, sizeof share, strPathShare);
-    if (strlen(share) == 3 && share[1] == ':')
-        share[2] = '\0';
-    FormattaTesto(pathConf, sizeof pathConf, "%s\\%s\\prg\\etc\\" NOME_FILE_CONF, share, sistInfo);
+    FormattaTesto(pathConf, sizeof pathConf, "%.*s\\%s\\prg\\etc\\" NOME_FILE_CONF,
+                  LungCartellaSenzaBarraRadice(strPathShare), strPathShare, sistInfo);
     ScriviLog("PortaSocket - pathFileConf = %s\n", pathConf);
 
     file = fopen(pathConf, "r");

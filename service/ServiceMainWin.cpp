@@ -15,15 +15,12 @@
 static SERVICE_STATUS statoServizio;
 static SERVICE_STATUS_HANDLE handleStato = NULL;
 
-/* Gli eseguibili del runtime terminati allo STOP, in quest'ordine. */
-static const char *const eseguibiliRuntime[] = {"trimox3.exe", "trimox3_vc.exe", "trimox4.exe", "trimox4_vc.exe"};
-
 /* Controlli accettati quando il servizio gira: STOP e notifiche di alimentazione (0x41). */
 #define CONTROLLI_IN_ESECUZIONE (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT)
 
 DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiEvento, LPVOID contesto)
 {
-    size_t i = 0;
+    int i = 0;
 
     (void)datiEvento;
     (void)contesto;
@@ -32,8 +29,8 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
     switch (controllo) {
     case SERVICE_CONTROL_STOP:
         ScriviLog("ServerCtrlHandlerEx - ricevuto comando di STOP\n");
-        for (i = 0; i < sizeof eseguibiliRuntime / sizeof eseguibiliRuntime[0]; i++)
-            TerminaProcesso(eseguibiliRuntime[i]);
+        for (i = 0; i < NUM_ESEGUIBILI_RUNTIME; i++)
+            TerminaProcesso(ESEGUIBILI_RUNTIME[i / 2][i % 2]);
         statoServizio.dwWin32ExitCode = 0;
         statoServizio.dwCurrentState = SERVICE_STOPPED;
         statoServizio.dwCheckPoint = 0;

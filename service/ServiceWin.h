@@ -4,10 +4,9 @@
 
 #include <stddef.h>
 
-#include <windows.h>
+#include "service/service.h"
 
-#define NOME_SERVIZIO "tarnel"
-#define NOME_VISUALIZZATO "Servizio di attivazione applicativi QOR"
+#include <windows.h>
 
 void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti);
 DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiEvento, LPVOID contesto);

@@ -4,7 +4,7 @@
  * SetNamedSecurityInfo) non lo lasciano come ultimo errore del thread: lo si imposta prima del log. */
 #include "setup/setup.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/Accessi.h"
 #include "setup/AccessiWin.h"
 

@@ -4,7 +4,7 @@
  * bene, e allora CoUninitialize non si chiama. Ogni passo fallito va nel log con il suo HRESULT. */
 #include "setup/setup.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/FirewallWin.h"
 
 #include <stdlib.h>
@@ -21,8 +21,9 @@ static const wchar_t gruppoRegola[] = L"Applicativi QOR";
 
 void PathEseguibileLargo(wchar_t *dest, size_t dim)
 {
-    char pathEseguibile[MAX_PATH];
-    size_t convertiti = 0;
+    char pathEseguibile[DIM_PATH];
+    wchar_t largo[DIM_PATH];
+    size_t i = 0;
 
     if (dim == 0)
         return;
@@ -34,8 +35,14 @@ void PathEseguibileLargo(wchar_t *dest, size_t dim)
     }
     /* Un percorso troncato puo' restare senza terminatore. */
     pathEseguibile[sizeof pathEseguibile - 1] = '\0';
-    convertiti = mbstowcs(dest, pathEseguibile, dim - 1);
-    dest[convertiti == (size_t)-1 ? 0 : convertiti] = L'\0';
+    /* Il percorso e' nella code page ANSI del sistema, non nel locale del C runtime. */
+    if (MultiByteToWideChar(CP_ACP, 0, pathEseguibile, -1, largo, DIM_PATH) == 0) {
+        ScriviLogErrore("PathEseguibileLargo - MultiByteToWideChar");
+        return;
+    }
+    for (i = 0; i + 1 < dim && largo[i] != L'\0'; i++)
+        dest[i] = largo[i];
+    dest[i] = L'\0';
 }
 
 HRESULT WFCOMInitialize(INetFwPolicy2 **policy)
@@ -198,7 +205,7 @@ fine:
 
 int PreparaTestiRegola(TestiRegola *testi)
 {
-    wchar_t pathLargo[MAX_PATH];
+    wchar_t pathLargo[DIM_PATH];
 
     PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
     testi->nome = SysAllocString(nomeRegola);

@@ -6,6 +6,12 @@
 #include <netfw.h>
 #include <oaidl.h>
 
+/* Sistemi di versione 6 e successive: la policy del firewall. */
+HRESULT WFCOMInitialize(INetFwPolicy2 **policy);
+/* Sistemi precedenti: il profilo corrente e le sue applicazioni autorizzate. */
+HRESULT WindowsFirewallInitialize(INetFwProfile **profilo);
+HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEseguibile, BOOL *abilitata);
+
 /* Percorre le regole del firewall una alla volta finche' ne trova una il cui ServiceName e' proprio
  * "tarnel" (maiuscole comprese). 1 se trovata, 0 a fine elenco o al primo passo fallito (nel log).
  * Ogni elemento preso viene rilasciato; l'elenco resta del chiamante. */

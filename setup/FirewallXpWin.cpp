@@ -4,7 +4,7 @@
  * allora CoUninitialize non si chiama. */
 #include "setup/setup.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/FirewallWin.h"
 
 #include <windows.h>
@@ -131,10 +131,10 @@ static void ChiudiAppartamento(INetFwProfile *profilo, HRESULT hrAppartamento)
         CoUninitialize();
 }
 
-BOOL VerificaAbilitazioneFirewall(void)
+int VerificaAbilitazioneFirewall(void)
 {
     INetFwProfile *profilo = NULL;
-    wchar_t pathLargo[MAX_PATH];
+    wchar_t pathLargo[DIM_PATH];
     BOOL abilitata = FALSE;
     HRESULT hrAppartamento = S_OK;
     HRESULT hr = S_OK;
@@ -200,7 +200,7 @@ fine:
 int AbiFirewallXP(void)
 {
     INetFwProfile *profilo = NULL;
-    wchar_t pathLargo[MAX_PATH];
+    wchar_t pathLargo[DIM_PATH];
     BOOL abilitata = FALSE;
     HRESULT hrAppartamento = S_OK;
     HRESULT hr = S_OK;

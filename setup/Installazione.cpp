@@ -2,7 +2,7 @@
  * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneWin.cpp). */
 #include "setup/Installazione.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 
@@ -25,7 +25,7 @@ static int ComponiPathServizio(const char *cartella, const char *sistInfo, char 
 static int PathDaSostituzione(const SondeInstallazione *sonde, const char *nomeDrive, const char *sistInfo,
                               char *pathServizio, size_t dim)
 {
-    char dispositivo[DIM_PATH_SERVIZIO] = "";
+    char dispositivo[DIM_PATH] = "";
     const char *prefisso = NULL;
 
     if (!sonde->dispositivoDrive(sonde->contesto, nomeDrive, dispositivo, sizeof dispositivo))
@@ -44,7 +44,7 @@ int ScegliPathServizio(const SondeInstallazione *sonde, const char *pathMeStesso
                        const char *sistInfo, char *pathServizio, size_t dim)
 {
     char nomeDrive[3] = {lettera, ':', '\0'};
-    char pathShare[DIM_PATH_SERVIZIO] = "";
+    char pathShare[DIM_PATH] = "";
     int sostituzione = 0;
 
     pathServizio[0] = '\0';

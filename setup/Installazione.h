@@ -6,8 +6,8 @@
 
 #include <stddef.h>
 
-/* I testi dell'installazione hanno posto per 260 caratteri. */
-#define DIM_PATH_SERVIZIO 260
+#include "base/base.h"
+
 /* Dopo la radice dell'ambiente, il percorso dell'eseguibile del servizio. */
 #define CARTELLA_BIN_SERVIZIO "\\prg\\com\\drumal\\bin\\"
 #define NOME_ESEGUIBILE_SERVIZIO "tarnel.exe"
@@ -17,7 +17,7 @@ typedef struct SondeInstallazione {
     /* Il dispositivo dietro il nome di drive "X:" (QueryDosDevice): 1 se il sistema ha risposto. */
     int (*dispositivoDrive)(void *contesto, const char *nomeDrive, char *dispositivo, size_t dim);
     /* Lo share di questa macchina che contiene la cartella sistInfo: la sua cartella in pathShare
-     * (DIM_PATH_SERVIZIO byte). 1 se trovato. */
+     * (DIM_PATH byte). 1 se trovato. */
     int (*ricercaShare)(void *contesto, const char *sistInfo, char *pathShare);
     /* Sostituisce la connessione di rete del drive con una sostituzione della cartella dello share. */
     void (*rimappaDrive)(void *contesto, char lettera, const char *pathShare);

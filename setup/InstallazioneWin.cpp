@@ -4,9 +4,10 @@
 #include "setup/setup.h"
 
 #include "install/install.h"
-#include "service/ServiceWin.h"
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/Installazione.h"
+
+#include <windows.h>
 
 static int DispositivoDrive(void *contesto, const char *nomeDrive, char *dispositivo, size_t dim)
 {
@@ -37,7 +38,7 @@ static int AccessiCartellaAmbiente(char lettera, const char *rootSistInfo)
     char radiceDrive[4] = {lettera, ':', '\\', '\0'};
     char nomeVolume[256] = "";
     char fileSystem[256] = "";
-    char cartella[DIM_PATH_SERVIZIO] = "";
+    char cartella[DIM_PATH] = "";
     DWORD flags = 0;
 
     if (!GetVolumeInformationA(radiceDrive, nomeVolume, sizeof nomeVolume, NULL, NULL, &flags, fileSystem,
@@ -89,11 +90,11 @@ int InstallazioneServizio(void)
 {
     SC_HANDLE gestore = NULL;
     SondeInstallazione sonde = {NULL, DispositivoDrive, RicercaShare, RimappaDrive};
-    char pathMeStesso[DIM_PATH_SERVIZIO] = "";
-    char drive[DIM_PATH_INSTALLAZIONE] = "";
-    char sistInfo[DIM_PATH_INSTALLAZIONE] = "";
-    char rootSistInfo[DIM_PATH_INSTALLAZIONE] = "";
-    char pathServizio[DIM_PATH_SERVIZIO] = "";
+    char pathMeStesso[DIM_PATH] = "";
+    char drive[DIM_PATH] = "";
+    char sistInfo[DIM_PATH] = "";
+    char rootSistInfo[DIM_PATH] = "";
+    char pathServizio[DIM_PATH] = "";
     char radiceDrive[4] = "";
     DWORD lung = 0;
     int installato = 0;

@@ -2,8 +2,10 @@
  * con attesa. Ogni routine apre il gestore dei servizi locale e chiude cio' che ha aperto su ogni via. */
 #include "setup/setup.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/Servizi.h"
+
+#include <windows.h>
 
 /* Attivo in ogni stato tranne fermo e in arresto. */
 static int StatoAttivo(DWORD stato)

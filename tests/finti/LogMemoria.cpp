@@ -2,7 +2,7 @@
  * Il record d'errore ha la stessa forma di quello vero: "testo: errore N: testo di sistema". */
 #include "tests/finti/LogMemoria.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <errno.h>
 #include <mutex>

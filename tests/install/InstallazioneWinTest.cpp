@@ -3,7 +3,7 @@
  * danno con un'enumerazione di prova che elenca cartelle vere; quella del sistema qui fallisce. */
 #include "install/install.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <gmock/gmock.h>
@@ -147,9 +147,9 @@ protected:
     {
         memset(&TabellaInfoInstallazione, 0, sizeof TabellaInfoInstallazione);
         TabellaInfoInstallazione.numAmbienti = 1;
-        CopiaTesto(TabellaInfoInstallazione.ambienti[0].drive, DIM_PATH_INSTALLAZIONE, drive);
-        CopiaTesto(TabellaInfoInstallazione.ambienti[0].sistInfo, DIM_PATH_INSTALLAZIONE, sistInfo.c_str());
-        CopiaTesto(TabellaInfoInstallazione.ambienti[0].strPathShare, DIM_PATH_INSTALLAZIONE, share.c_str());
+        CopiaTesto(TabellaInfoInstallazione.ambienti[0].drive, DIM_PATH, drive);
+        CopiaTesto(TabellaInfoInstallazione.ambienti[0].sistInfo, DIM_PATH, sistInfo.c_str());
+        CopiaTesto(TabellaInfoInstallazione.ambienti[0].strPathShare, DIM_PATH, share.c_str());
     }
 
     TabellaAmbienti salvata;
@@ -231,8 +231,8 @@ TEST_F(Installazione, DriveDaConfigurIniOPathconf)
         if (c.pathconf != ASSENTE) {
             ASSERT_TRUE(ScriviFile(pathconf, c.pathconf));
         }
-        char drive[DIM_PATH_INSTALLAZIONE] = "", sistInfo[DIM_PATH_INSTALLAZIONE] = "";
-        char rootSistInfo[DIM_PATH_INSTALLAZIONE] = "";
+        char drive[DIM_PATH] = "", sistInfo[DIM_PATH] = "";
+        char rootSistInfo[DIM_PATH] = "";
         SegnaLog();
         EXPECT_EQ(c.esito, InfoInstallazione(path.c_str(), drive, sistInfo, rootSistInfo));
         EXPECT_EQ(Espandi(LogInizio(c.sistInfo) + c.logSeguito, radice, base), LogNuovo());
@@ -255,8 +255,8 @@ TEST_F(Installazione, PercorsoDelProgrammaFuoriDalleCartelleDelProdotto)
 {
     for (std::string path : {base + "\\GEST1\\prg\\com\\bin\\tarnel.exe", std::string("C:\\a.exe")}) {
         SegnaLog();
-        char drive[DIM_PATH_INSTALLAZIONE] = "", sistInfo[DIM_PATH_INSTALLAZIONE] = "";
-        char rootSistInfo[DIM_PATH_INSTALLAZIONE] = "";
+        char drive[DIM_PATH] = "", sistInfo[DIM_PATH] = "";
+        char rootSistInfo[DIM_PATH] = "";
         EXPECT_EQ(0, InfoInstallazione(path.c_str(), drive, sistInfo, rootSistInfo));
         EXPECT_EQ("Nel pathname del servizio (\"" + path + "\")\nla directory \"...\\prg\\com\\drumal\" non e' "
                   "presente. Il programma non e' installato correttamente\n",
@@ -269,8 +269,8 @@ TEST_F(Installazione, MaiuscoleNelPercorsoDelProgramma)
     std::string path = Ambiente("ARCHIVI\\GEST1");
     path = base + "\\ARCHIVI\\GEST1\\PRG\\COM\\DRUMAL\\BIN\\TARNEL.EXE";
     ASSERT_TRUE(ScriviFile(Etc("ARCHIVI\\GEST1", "configur"), "c:\r\n"));
-    char drive[DIM_PATH_INSTALLAZIONE] = "", sistInfo[DIM_PATH_INSTALLAZIONE] = "";
-    char rootSistInfo[DIM_PATH_INSTALLAZIONE] = "";
+    char drive[DIM_PATH] = "", sistInfo[DIM_PATH] = "";
+    char rootSistInfo[DIM_PATH] = "";
     EXPECT_EQ(1, InfoInstallazione(path.c_str(), drive, sistInfo, rootSistInfo));
     EXPECT_STREQ("C", drive);
     EXPECT_STREQ("GEST1", sistInfo);
@@ -360,7 +360,7 @@ TEST_F(Installazione, PrimoShareCheContieneLAmbiente)
     for (const Caso &c : casi) {
         SCOPED_TRACE(c.nome);
         shareProva = c.share;
-        char strPathShare[DIM_PATH_INSTALLAZIONE] = "";
+        char strPathShare[DIM_PATH] = "";
         SegnaLog();
         EXPECT_EQ(c.trovata.empty() ? 0 : 1, RicercaNetShare(c.dirRootAppli.c_str(), strPathShare));
         if (c.trovata.empty()) {
@@ -374,7 +374,7 @@ TEST_F(Installazione, PrimoShareCheContieneLAmbiente)
     }
 
     ElencoShare = EnumerazioneFallita;
-    char strPathShare[DIM_PATH_INSTALLAZIONE] = "";
+    char strPathShare[DIM_PATH] = "";
     SegnaLog();
     EXPECT_EQ(0, RicercaNetShare("GEST1", strPathShare));
     EXPECT_EQ("RicercaNetShare NON HO TROVATO SHARE con GEST1 \n", LogNuovo());
@@ -546,9 +546,9 @@ TEST_F(Installazione, SoloIlDriveDellAmbienteInLinea)
     CartellaInRadice(nome);
     Record0("C", nome, "");
     TabellaInfoInstallazione.numAmbienti = 2;
-    FormattaTesto(TabellaInfoInstallazione.ambienti[1].drive, DIM_PATH_INSTALLAZIONE, "%c:\\GEST2", lettera);
-    CopiaTesto(TabellaInfoInstallazione.ambienti[1].sistInfo, DIM_PATH_INSTALLAZIONE, "GEST2");
-    CopiaTesto(TabellaInfoInstallazione.ambienti[1].strPathShare, DIM_PATH_INSTALLAZIONE, base.c_str());
+    FormattaTesto(TabellaInfoInstallazione.ambienti[1].drive, DIM_PATH, "%c:\\GEST2", lettera);
+    CopiaTesto(TabellaInfoInstallazione.ambienti[1].sistInfo, DIM_PATH, "GEST2");
+    CopiaTesto(TabellaInfoInstallazione.ambienti[1].strPathShare, DIM_PATH, base.c_str());
     EXPECT_EQ(1, ConnessioneNetworkDrive());
     EXPECT_EQ("", DispositivoDi(lettera));
     EXPECT_THAT(LogNuovo(), Not(HasSubstr(std::string("Drive in esame ") + lettera)));
@@ -598,7 +598,7 @@ TEST_F(Installazione, RimappaturaSenzaNomeRemotoLasciaIlDrive)
                                        "FromRemoteDriveToUNC - C: Drive remoto\n: errore 2250: "));
     EXPECT_THAT(LogNuovo(), Not(HasSubstr("WNetCancelConnection2")));
 
-    char uncName[DIM_PATH_INSTALLAZIONE] = "x";
+    char uncName[DIM_PATH] = "x";
     SegnaLog();
     EXPECT_EQ(0, FromRemoteDriveToUNC("C:", uncName));
     EXPECT_STREQ("", uncName);

@@ -31,7 +31,7 @@ TEST(RadiciAmbiente, RadiceUtentiELocale)
     };
     for (const Caso &c : casi) {
         InfoAmbiente a = Ambiente(c.drive, c.sistInfo, c.share);
-        char testo[DIM_PATH_INSTALLAZIONE];
+        char testo[DIM_PATH];
         EXPECT_EQ(1, RadiceAmbiente(&a, testo, sizeof testo));
         EXPECT_STREQ(c.radice, testo);
         EXPECT_EQ(1, RadiceLocaleAmbiente(&a, testo, sizeof testo));

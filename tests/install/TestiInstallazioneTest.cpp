@@ -44,8 +44,8 @@ TEST(PercorsoInstallazione, RadiceENomeDellAmbiente)
     };
     for (const Caso &c : casi) {
         SCOPED_TRACE(c.path);
-        char radice[DIM_PATH_INSTALLAZIONE] = "";
-        char sistInfo[DIM_PATH_INSTALLAZIONE] = "";
+        char radice[DIM_PATH] = "";
+        char sistInfo[DIM_PATH] = "";
         ASSERT_EQ(c.esito, RadiceDaPercorso(c.path, radice, sizeof radice));
         if (!c.esito)
             continue;
@@ -274,7 +274,7 @@ TEST(FileDuplica, CampoENomeDellAmbiente)
     };
     for (const Caso &c : casi) {
         SCOPED_TRACE(c.nome);
-        char campo[DIM_PATH_INSTALLAZIONE] = "x";
+        char campo[DIM_PATH] = "x";
         EXPECT_EQ(c.esito, CampoDuplica(c.riga.c_str(), campo, sizeof campo));
         std::string campoAtteso = c.campo != nullptr ? c.campo : "Y:\\" + std::string(27, 'N');
         std::string nomeAtteso = c.sistInfo != nullptr ? c.sistInfo : std::string(27, 'N');
@@ -289,7 +289,7 @@ TEST(FileDuplica, PezzoDi511SenzaFineRiga)
 {
     std::string pezzo = RigaDuplica("X:\\GEST4", std::string(476, '.'));
     ASSERT_EQ(511u, pezzo.size());
-    char campo[DIM_PATH_INSTALLAZIONE];
+    char campo[DIM_PATH];
     EXPECT_EQ(1, CampoDuplica(pezzo.c_str(), campo, sizeof campo));
     EXPECT_STREQ("X:\\GEST4", campo);
 }
@@ -305,7 +305,7 @@ TEST(CandidatiShare, CartellaBarraENome)
         {"C:\\ARCHIVI", "", "C:\\ARCHIVI\\"},
     };
     for (const Caso &c : casi) {
-        char candidato[DIM_PATH_INSTALLAZIONE];
+        char candidato[DIM_PATH];
         EXPECT_EQ(1, CandidatoShare(c.share, c.nome, candidato, sizeof candidato));
         EXPECT_STREQ(c.candidato, candidato);
     }

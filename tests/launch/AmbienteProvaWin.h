@@ -8,7 +8,7 @@
 
 #include "install/install.h"
 #include "launch/launch.h"
-#include "service/service.h"
+#include "base/base.h"
 #include "tests/finti/ProvaWin.h"
 #include "tests/launch/RichiestaProva.h"
 

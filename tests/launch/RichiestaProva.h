@@ -3,7 +3,7 @@
 #ifndef PROVE_LAUNCH_RICHIESTAPROVA_H
 #define PROVE_LAUNCH_RICHIESTAPROVA_H
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 

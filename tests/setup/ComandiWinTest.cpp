@@ -5,7 +5,7 @@
 #include "tests/setup/ServiziProvaWin.h"
 
 #include "service/ComandiWin.h"
-#include "service/service.h"
+#include "base/base.h"
 
 #include <sddl.h>
 

@@ -38,7 +38,7 @@ int Share(void *contesto, const char *sistInfo, char *pathShare)
     s->shareChiesto = sistInfo;
     if (s->share == NULL)
         return 0;
-    snprintf(pathShare, DIM_PATH_SERVIZIO, "%s", s->share);
+    snprintf(pathShare, DIM_PATH, "%s", s->share);
     return 1;
 }
 
@@ -109,7 +109,7 @@ TEST(PathServizio, SceltaSecondoDriveSostituzioneEShare)
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
         SondeInstallazione sonde = {&sistema, Dispositivo, Share, Rimappa};
-        char path[DIM_PATH_SERVIZIO] = "sporco";
+        char path[DIM_PATH] = "sporco";
         SvuotaLogMemoria();
         EXPECT_EQ(c.esito, ScegliPathServizio(&sonde, pathProprio, c.lettera, c.fisso, "GEST1", path, sizeof path));
         EXPECT_STREQ(c.path, path);
@@ -127,8 +127,8 @@ TEST(PathServizio, SceltaSecondoDriveSostituzioneEShare)
 TEST(PathServizio, PercorsoTroppoLungoNonVieneRegistratoTroncato)
 {
     // La cartella della sostituzione lascia posto al nome dell'ambiente ma non a bin\tarnel.exe.
-    std::string cartella = "\\??\\C:\\" + std::string(DIM_PATH_SERVIZIO - 30, 'a');
-    std::string proprio = "C:\\" + std::string(DIM_PATH_SERVIZIO - 3, 'b');
+    std::string cartella = "\\??\\C:\\" + std::string(DIM_PATH - 30, 'a');
+    std::string proprio = "C:\\" + std::string(DIM_PATH - 3, 'b');
     struct Caso {
         const char *nome;
         int fisso;
@@ -144,7 +144,7 @@ TEST(PathServizio, PercorsoTroppoLungoNonVieneRegistratoTroncato)
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
         SondeInstallazione sonde = {&sistema, Dispositivo, Share, Rimappa};
-        char path[DIM_PATH_SERVIZIO] = "sporco";
+        char path[DIM_PATH] = "sporco";
         SvuotaLogMemoria();
         EXPECT_EQ(0, ScegliPathServizio(&sonde, c.proprio, 'Z', c.fisso, "GEST1", path, sizeof path));
         EXPECT_STREQ("", path);
@@ -166,7 +166,7 @@ TEST(PathServizio, CartellaCheContieneLAmbiente)
         {"", ""},
     };
     for (const Caso &c : casi) {
-        char cartella[DIM_PATH_SERVIZIO] = "sporco";
+        char cartella[DIM_PATH] = "sporco";
         EXPECT_EQ(1, CartellaContenitore(c.root, cartella, sizeof cartella));
         EXPECT_STREQ(c.cartella, cartella) << c.root;
     }

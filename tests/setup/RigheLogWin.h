@@ -3,7 +3,7 @@
 #ifndef TESTS_SETUP_RIGHELOGWIN_H
 #define TESTS_SETUP_RIGHELOGWIN_H
 
-#include "service/service.h"
+#include "base/base.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <regex>

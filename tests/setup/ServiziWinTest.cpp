@@ -3,7 +3,7 @@
 #include "tests/finti/ProvaWin.h"
 #include "tests/setup/ServiziProvaWin.h"
 
-#include "service/service.h"
+#include "base/base.h"
 #include "setup/setup.h"
 
 #include <gmock/gmock.h>

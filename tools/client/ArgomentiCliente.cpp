@@ -3,7 +3,7 @@
  * opzioni (per campi grezzi che cominciano con due trattini). */
 #include "tools/client/cliente.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stddef.h>
 #include <stdlib.h>

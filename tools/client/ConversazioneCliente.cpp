@@ -4,7 +4,7 @@
  * ricezione ha un limite di tempo, cosi' il client non resta mai appeso. */
 #include "tools/client/cliente.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 #include <string.h>

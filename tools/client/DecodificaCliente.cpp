@@ -2,7 +2,7 @@
  * servizio manda oltre alla risposta: avvisi di aggiornamento e messaggi in chiaro dell'applicativo. */
 #include "tools/client/cliente.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdarg.h>
 #include <stdio.h>

@@ -1,6 +1,6 @@
 /* tools/client/LogConsole.cpp - ScriviLog e ScriviLogErrore per il client: nessun file di log; le
  * righe vanno su stderr solo in modo verboso, perche' i suoi errori sono una riga sola. */
-#include "service/service.h"
+#include "base/base.h"
 #include "tools/client/cliente.h"
 
 #include <errno.h>

@@ -2,7 +2,7 @@
  * connessione con limite di tempo, chiusura, materiale di chiave. */
 #include "tools/client/cliente.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 #include <time.h>

@@ -2,7 +2,7 @@
  * tipo nell'ordine che il servizio legge, ogni testo chiuso dal suo zero (contato nella lunghezza). */
 #include "tools/client/cliente.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdio.h>
 #include <string.h>

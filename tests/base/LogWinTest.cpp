@@ -1,6 +1,6 @@
 /* tests/service/LogWinTest.cpp - il file di log vero: ogni prova esegue scrittore_log.exe, copiato in
  * una cartella propria, una o piu' volte; ogni esecuzione e' un processo che apre il log da capo. */
-#include "service/Log.h"
+#include "base/Log.h"
 
 #include "tests/finti/ProvaWin.h"
 

@@ -4,7 +4,7 @@
  *   t:THREAD:RECORD THREAD thread scrivono RECORD record ciascuno, tutti insieme
  *   x:CARTELLA      rimuove la cartella
  *   p               scrive nel log il proprio pathFileLog() */
-#include "service/service.h"
+#include "base/base.h"
 
 #include <stdlib.h>
 #include <string.h>

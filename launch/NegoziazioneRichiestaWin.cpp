@@ -1,9 +1,9 @@
-/* launch/NegoziazioneRichiesta.cpp - apertura della conversazione con il Client Grafico, ricezione
+/* launch/NegoziazioneRichiestaWin.cpp - apertura della conversazione con il Client Grafico, ricezione
  * e controllo della richiesta, risposta con il codice di accettazione, controlli di aggiornamento,
  * cartella di lavoro e programma richiesto. Gira sul thread della connessione. */
 #include "launch/launch.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 

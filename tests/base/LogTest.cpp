@@ -1,7 +1,7 @@
 /* tests/service/LogTest.cpp - testi del record e scelta del modo di apertura del log. */
-#include "service/Log.h"
+#include "base/Log.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-/* service/Testo.cpp - copia e formattazione di testi a dimensione fissa, sempre terminati. */
-#include "service/service.h"
+/* base/Testo.cpp - copia e formattazione di testi a dimensione fissa, sempre terminati. */
+#include "base/base.h"
 
 #include <stdarg.h>
 #include <stdio.h>

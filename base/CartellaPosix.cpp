@@ -1,6 +1,6 @@
-/* service/CartellaPosix.cpp - drive e cartella correnti nella build nativa: una sola radice, quindi
+/* base/CartellaPosix.cpp - drive e cartella correnti nella build nativa: una sola radice, quindi
  * ogni lettera da A a Z va bene e la cartella e' quella data. */
-#include "service/service.h"
+#include "base/base.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
-/* service/Log.cpp - testi e regole del log diagnostico, senza file ne' orologio. */
-#include "service/Log.h"
+/* base/Log.cpp - testi e regole del log diagnostico, senza file ne' orologio. */
+#include "base/Log.h"
 
-#include "service/service.h"
+#include "base/base.h"
 
 #include <string.h>
 

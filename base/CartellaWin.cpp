@@ -1,5 +1,5 @@
-/* service/CartellaWin.cpp - drive e cartella correnti del processo, esistenza di file e cartelle. */
-#include "service/service.h"
+/* base/CartellaWin.cpp - drive e cartella correnti del processo, esistenza di file e cartelle. */
+#include "base/base.h"
 
 #include <direct.h>
 

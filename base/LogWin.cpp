@@ -1,9 +1,9 @@
-/* service/LogWin.cpp - ScriviLog e ScriviLogErrore: il file tarnel.log, aperto una volta per processo.
+/* base/LogWin.cpp - ScriviLog e ScriviLogErrore: il file tarnel.log, aperto una volta per processo.
  * Un solo blocco di processo copre l'intera chiamata: i record non si mescolano mai tra thread.
  * ScriviLog lascia intatto l'ultimo errore del thread, cosi' chi registra puo' poi ancora leggerlo. */
-#include "service/service.h"
+#include "base/base.h"
 
-#include "service/Log.h"
+#include "base/Log.h"
 
 #include <share.h>
 #include <stdarg.h>
@@ -13,7 +13,7 @@
 #include <windows.h>
 
 static FILE *flussoLog = NULL;
-static char pathLog[MAX_PATH] = "";
+static char pathLog[DIM_PATH] = "";
 static char areaTimestamp[32];
 
 /* Il blocco del log, pronto alla prima chiamata anche se questa arriva prima di main. */
@@ -28,7 +28,7 @@ static CRITICAL_SECTION *BloccoLog(void)
 /* Sceglie la cartella, il modo e apre il flusso con accesso condiviso; scrive il banner. */
 static void ApriLog(void)
 {
-    char pathEseguibile[MAX_PATH];
+    char pathEseguibile[DIM_PATH];
     WIN32_FILE_ATTRIBUTE_DATA attributi;
     DWORD tipo = 0;
     DWORD lung = 0;

@@ -1,4 +1,4 @@
-/* service/Log.h - parti pure del log diagnostico: testi del record, scelta del modo di apertura.
+/* base/Log.h - parti pure del log diagnostico: testi del record, scelta del modo di apertura.
  * Le usa service/LogWin.cpp; i test le provano anche nella build nativa. */
 #ifndef SERVICE_LOG_H
 #define SERVICE_LOG_H

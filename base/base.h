@@ -1,0 +1,66 @@
+/* base/base.h - lo strato di fondo che ogni cartella usa: log diagnostico, testi a dimensione fissa,
+ * cartelle e drive, il tipo del socket, le dimensioni e i nomi comuni. Non include nulla del progetto.
+ * Portabile: le primitive di sistema sono in CartellaWin.cpp e LogWin.cpp (CartellaPosix.cpp nella
+ * build nativa; il log delle prove e' tests/finti/LogMemoria.cpp). */
+#ifndef BASE_BASE_H
+#define BASE_BASE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- Log diagnostico, file tarnel.log (LogWin.cpp) ----
+ * Ogni chiamata scrive un record intero con data e ora; la prima chiamata del processo apre il file. */
+void ScriviLog(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
+/* Come ScriviLog, con in coda il codice dell'ultimo errore del thread e il suo testo di sistema. */
+void ScriviLogErrore(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
+/* Percorso del file di log; vuoto finche' il log non e' stato aperto. */
+const char *pathFileLog(void);
+
+/* ---- Testi a dimensione fissa (Testo.cpp) ----
+ * Copiano e formattano sempre entro dim byte, terminatore compreso.
+ * Ritornano 1 se il testo e' entrato intero, 0 se e' stato troncato. */
+int CopiaTesto(char *dest, size_t dim, const char *sorgente);
+int FormattaTesto(char *dest, size_t dim, const char *formato, ...) __attribute__((format(gnu_printf, 3, 4)));
+
+/* ---- Percorsi ---- */
+
+/* Ogni percorso del programma: il percorso piu' lungo di Windows (259 caratteri) e lo zero finale. */
+#define DIM_PATH 260
+
+/* Lunghezza di una cartella da usare davanti a una barra rovescia e un nome: una radice di drive di
+ * tre caratteri con i due punti per secondo (C:\) perde il terzo, cosi' la barra non si raddoppia. */
+int LungCartellaSenzaBarraRadice(const char *cartella);
+
+/* ---- Drive, cartella corrente, file (CartellaWin.cpp; CartellaPosix.cpp con una sola radice) ---- */
+
+/* Rende corrente il drive della lettera (A-Z, A e' 1). 1 se riuscito. */
+int CambiaDriveCorrente(char lettera);
+/* Rende corrente la cartella. 1 se riuscito. */
+int CambiaDirectoryCorrente(const char *cartella);
+/* 1 se il percorso e' un file. */
+int EsisteFile(const char *path);
+/* 1 se il percorso e' una cartella. */
+int EsisteCartella(const char *path);
+
+/* ---- Il socket di una connessione: SOCKET di Winsock, descrittore su Linux ---- */
+#ifdef _WIN32
+typedef uintptr_t SocketRete;
+#define SOCKET_NON_VALIDO ((SocketRete)~(uintptr_t)0)
+#else
+typedef int SocketRete;
+#define SOCKET_NON_VALIDO (-1)
+#endif
+
+/* ---- Nomi comuni ---- */
+
+#define NOME_SERVIZIO "tarnel"
+#define NOME_VISUALIZZATO "Servizio di attivazione applicativi QOR"
+#define NOME_FILE_CONF "tarnel.cfg"
+#define PORTA_DEFAULT 2000
+
+/* Gli eseguibili del runtime: [1 in chiaro, 0 cifrato][1 Visual COBOL, 0 no]. Lo STOP li termina
+ * tutti, nell'ordine della tabella. */
+extern const char *const ESEGUIBILI_RUNTIME[2][2];
+#define NUM_ESEGUIBILI_RUNTIME 4
+
+#endif
