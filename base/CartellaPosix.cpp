@@ -2,6 +2,7 @@
  * ogni lettera da A a Z va bene e la cartella e' quella data. */
 #include "base/base.h"
 
+#include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,4 +26,9 @@ int EsisteCartella(const char *path)
 {
     struct stat info;
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int UltimoErroreSistema(void)
+{
+    return errno;
 }

@@ -28,3 +28,8 @@ int EsisteCartella(const char *path)
     DWORD attributi = GetFileAttributesA(path);
     return attributi != INVALID_FILE_ATTRIBUTES && (attributi & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+int UltimoErroreSistema(void)
+{
+    return (int)GetLastError();
+}

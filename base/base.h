@@ -15,6 +15,10 @@ void ScriviLog(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)
 void ScriviLogErrore(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
 /* Percorso del file di log; vuoto finche' il log non e' stato aperto. */
 const char *pathFileLog(void);
+/* I programmi che non scrivono tarnel.log (prove, fuzz, misure, client) linkano LogSemplice.cpp, che
+ * compone ogni record (senza data e ora; quello d'errore "testo: errore N: " senza testo di sistema)
+ * e lo consegna a ConsegnaRecordLog, definita da ciascuno a modo suo. Chiamata anche da piu' thread. */
+void ConsegnaRecordLog(const char *record);
 
 /* ---- Testi a dimensione fissa (Testo.cpp) ----
  * Copiano e formattano sempre entro dim byte, terminatore compreso.
@@ -41,6 +45,8 @@ int CambiaDirectoryCorrente(const char *cartella);
 int EsisteFile(const char *path);
 /* 1 se il percorso e' una cartella. */
 int EsisteCartella(const char *path);
+/* Il codice dell'ultimo errore di sistema del thread (GetLastError, errno). */
+int UltimoErroreSistema(void);
 
 /* ---- Il socket di una connessione: SOCKET di Winsock, descrittore su Linux ---- */
 #ifdef _WIN32

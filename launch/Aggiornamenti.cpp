@@ -21,23 +21,31 @@ static_assert(sizeof TESTO_AGGIORNAMENTO_APPLICATIVO - 1 + 20 == LUNG_CORPO_AVVI
 /* Area in cui il client manda la sua trama dopo l'avviso cifrato, che non si interpreta. */
 #define DIM_RISPOSTA_AVVISO 260
 
+/* Scrive in dest testa, la lunghezza del campo in cinque cifre, inizio e testo del campo e la fine
+ * lista; rende lung, o 0 senza scrivere se l'avviso non sarebbe lungo esattamente lung byte. */
+static int ComponiAvviso(uint8_t *dest, int lung, const char *testa, int lungCampo, const char *inizio,
+                         const char *testo)
+{
+    char avviso[LUNG_AVVISO_IN_CHIARO + 1];
+
+    if (!FormattaTesto(avviso, sizeof avviso, "%s%05d%s%s00000", testa, lungCampo, inizio, testo) ||
+        (int)strlen(avviso) != lung)
+        return 0;
+    memcpy(dest, avviso, (size_t)lung);
+    return lung;
+}
+
 int AvvisoAggiornamentoServizio(uint8_t *dest)
 {
-    char avviso[LUNG_AVVISO_SERVIZIO + 1];
-
-    if (!FormattaTesto(avviso, sizeof avviso, "00005PANIC%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_SERVIZIO),
-                       TESTO_AGGIORNAMENTO_SERVIZIO))
-        return 0;
-    memcpy(dest, avviso, LUNG_AVVISO_SERVIZIO);
-    return LUNG_AVVISO_SERVIZIO;
+    return ComponiAvviso(dest, LUNG_AVVISO_SERVIZIO, "00005PANIC", (int)strlen(TESTO_AGGIORNAMENTO_SERVIZIO), "",
+                         TESTO_AGGIORNAMENTO_SERVIZIO);
 }
 
 int AvvisoAggiornamentoInChiaro(uint8_t *dest)
 {
-    char corpo[LUNG_AVVISO_IN_CHIARO - 4 + 1];
     int n = LUNG_AVVISO_IN_CHIARO - 4;
 
-    if (!FormattaTesto(corpo, sizeof corpo, "00001E%05dS%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO) + 1,
+    if (!ComponiAvviso(dest + 4, n, "00001E", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO) + 1, "S",
                        TESTO_AGGIORNAMENTO_APPLICATIVO))
         return 0;
     /* La lunghezza in testa: 4 byte, il piu' significativo per primo. */
@@ -45,19 +53,13 @@ int AvvisoAggiornamentoInChiaro(uint8_t *dest)
     dest[1] = (uint8_t)((uint32_t)n >> 16);
     dest[2] = (uint8_t)((uint32_t)n >> 8);
     dest[3] = (uint8_t)n;
-    memcpy(dest + 4, corpo, (size_t)n);
     return n + 4;
 }
 
 int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest)
 {
-    char corpo[LUNG_CORPO_AVVISO_CIFRATO + 1];
-
-    if (!FormattaTesto(corpo, sizeof corpo, "9999900201%05d%s00000", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO),
-                       TESTO_AGGIORNAMENTO_APPLICATIVO))
-        return 0;
-    memcpy(dest, corpo, LUNG_CORPO_AVVISO_CIFRATO);
-    return LUNG_CORPO_AVVISO_CIFRATO;
+    return ComponiAvviso(dest, LUNG_CORPO_AVVISO_CIFRATO, "9999900201", (int)strlen(TESTO_AGGIORNAMENTO_APPLICATIVO),
+                         "", TESTO_AGGIORNAMENTO_APPLICATIVO);
 }
 
 /* Avviso cifrato: un nuovo scambio chiavi, la trama (compressa se richiesto), e la trama del client

@@ -63,6 +63,18 @@ fine:
     return hr;
 }
 
+/* Le applicazioni autorizzate del profilo; *applicazioni e' NULL se il passo fallisce. */
+static HRESULT ApplicazioniAutorizzate(INetFwProfile *profilo, INetFwAuthorizedApplications **applicazioni)
+{
+    HRESULT hr = profilo->get_AuthorizedApplications(applicazioni);
+
+    if (FAILED(hr) || *applicazioni == NULL) {
+        *applicazioni = NULL;
+        return SUCCEEDED(hr) ? E_POINTER : hr;
+    }
+    return hr;
+}
+
 HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEseguibile, BOOL *abilitata)
 {
     INetFwAuthorizedApplications *applicazioni = NULL;
@@ -72,13 +84,9 @@ HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEsegu
     HRESULT hr = S_OK;
 
     *abilitata = FALSE;
-    hr = profilo->get_AuthorizedApplications(&applicazioni);
-    if (FAILED(hr) || applicazioni == NULL) {
-        applicazioni = NULL;
-        if (SUCCEEDED(hr))
-            hr = E_POINTER;
+    hr = ApplicazioniAutorizzate(profilo, &applicazioni);
+    if (FAILED(hr))
         goto fine;
-    }
     path = SysAllocString(pathEseguibile);
     if (path == NULL) {
         hr = E_OUTOFMEMORY;
@@ -155,13 +163,9 @@ static HRESULT AggiungiApplicazione(INetFwProfile *profilo, const wchar_t *pathE
     BSTR testo = NULL;
     HRESULT hr = S_OK;
 
-    hr = profilo->get_AuthorizedApplications(&applicazioni);
-    if (FAILED(hr) || applicazioni == NULL) {
-        applicazioni = NULL;
-        if (SUCCEEDED(hr))
-            hr = E_POINTER;
+    hr = ApplicazioniAutorizzate(profilo, &applicazioni);
+    if (FAILED(hr))
         goto fine;
-    }
     hr = CoCreateInstance(__uuidof(NetFwAuthorizedApplication), NULL, CLSCTX_INPROC_SERVER,
                           __uuidof(INetFwAuthorizedApplication), (void **)&applicazione);
     if (FAILED(hr)) {

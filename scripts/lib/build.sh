@@ -2,12 +2,17 @@
 : "${RADICE:?}"
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-# configura DIR [opzioni cmake...]: configura solo la prima volta (o se la cache manca).
+# configura DIR [opzioni cmake...]: configura la prima volta e ogni volta che le opzioni cambiano
+# (una cache con altre opzioni, o un'altra toolchain, si butta: nessun valore vecchio resta).
 configura() {
   local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$RADICE" -B "$dir" -G Ninja "$@" >"$dir.configura.log" 2>&1 || { cat "$dir.configura.log"; return 1; }
+  local opzioni="$*"
+  if [ -f "$dir/build.ninja" ] && [ "$(cat "$dir/.opzioni" 2>/dev/null)" = "$opzioni" ]; then
+    return 0
   fi
+  rm -f "$dir/CMakeCache.txt" "$dir/.opzioni"
+  cmake -S "$RADICE" -B "$dir" -G Ninja "$@" >"$dir.configura.log" 2>&1 || { cat "$dir.configura.log"; return 1; }
+  printf '%s' "$opzioni" >"$dir/.opzioni"
 }
 
 build_host() {

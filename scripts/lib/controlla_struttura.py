@@ -74,8 +74,8 @@ def controlla_include(path, righe, ammesse, propria):
                               f"{cartella}/{os.path.basename(cartella)}.h")
         elif nome.lower() in INTESTAZIONI_WINDOWS and not e_win(path):
             errori.append(f"{path}:{numero}: include <{nome}>: intestazione di Windows fuori da un file *Win")
-        elif nome in INTESTAZIONI_POSIX and not e_posix(path):
-            errori.append(f"{path}:{numero}: include <{nome}>: intestazione POSIX fuori da un file *Posix")
+        elif nome in INTESTAZIONI_POSIX and not e_posix(path) and not e_win(path):
+            errori.append(f"{path}:{numero}: include <{nome}>: intestazione POSIX fuori da un file *Posix o *Win")
     return errori
 
 

@@ -1,4 +1,7 @@
-# scripts/lib/wine.sh - prefisso Wine privato del progetto (dentro build/), da includere con `.`.
+# scripts/lib/wine.sh - prefisso Wine privato di ogni esecuzione (dentro build/), da includere con `.`.
+# Il prefisso nuovo (circa 15 s) si crea una volta sola come modello; ogni esecuzione ne lavora una
+# copia sua, con il suo wineserver, e la toglie alla fine: test, demo e misure possono girare insieme.
+# Chi e' avviato da uno script che ha gia' il suo prefisso (WINE_AVVIATO=1) usa quello.
 # Il wineserver e i processi di sistema che avvia ereditano i descrittori di chi li avvia: ogni
 # avvio qui ha stdin, stdout e stderr rediretti, altrimenti chi legge una pipe (ctest, $(...))
 # aspetterebbe la loro fine.
@@ -15,28 +18,61 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null; then
   WINE_32BIT=1
   WINE=wine
   BUILD_WINE="$RADICE/build/win32"
-  export WINEPREFIX="$RADICE/build/wine-wow64"
+  WINE_MODELLO="$RADICE/build/wine-modello-wow64"
 else
   WINE_32BIT=0
   WINE=/usr/lib/wine/wine64
   BUILD_WINE="$RADICE/build/win64"
-  export WINEPREFIX="$RADICE/build/wine64"
+  WINE_MODELLO="$RADICE/build/wine-modello-64"
+fi
+if [ -z "${WINE_AVVIATO:-}" ]; then
+  export WINEPREFIX="$RADICE/build/wine-$(basename "$0")-$$"
 fi
 
-wine_avvia() {
-  mkdir -p "$WINEPREFIX"
-  wineserver -k >/dev/null 2>&1 </dev/null || true
-  wineserver -w >/dev/null 2>&1 </dev/null || true
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "wine: creo il prefisso $WINEPREFIX (circa 15 s)"
-    "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
-    wineserver -w >/dev/null 2>&1 </dev/null
-  fi
-  # Server persistente: i servizi restano vivi anche quando nessun altro programma gira.
-  wineserver -p >/dev/null 2>&1 </dev/null
-  "$WINE" wineboot >/dev/null 2>&1 </dev/null
+# wine_modello: crea una volta il prefisso modello, sotto un lucchetto (due esecuzioni insieme non lo
+# creano due volte).
+wine_modello() {
+  mkdir -p "$RADICE/build"
+  (
+    flock 9
+    if [ ! -f "$WINE_MODELLO/system.reg" ]; then
+      echo "wine: creo il prefisso modello $WINE_MODELLO (circa 15 s)"
+      rm -rf "$WINE_MODELLO"
+      WINEPREFIX="$WINE_MODELLO" "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+      WINEPREFIX="$WINE_MODELLO" wineserver -w >/dev/null 2>&1 </dev/null
+    fi
+  ) 9>"$RADICE/build/wine-modello.lock"
 }
 
+# senza_descrittori COMANDO...: esegue il comando con i soli descrittori 0, 1 e 2. Il wineserver
+# persistente e i processi di sistema vivono oltre chi li avvia: non devono tenere aperti i descrittori
+# del chiamante (un lucchetto di flock, una pipe).
+senza_descrittori() {
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      [ "$fd" -gt 2 ] && eval "exec $fd>&-" 2>/dev/null
+    done
+    exec "$@"
+  )
+}
+
+wine_avvia() {
+  wine_modello
+  # Un prefisso lasciato da un'esecuzione interrotta con lo stesso numero di processo si rifa'.
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 </dev/null || true
+  rm -rf "$WINEPREFIX"
+  cp -a "$WINE_MODELLO" "$WINEPREFIX"
+  # Server persistente: i servizi restano vivi anche quando nessun altro programma gira.
+  senza_descrittori wineserver -p >/dev/null 2>&1 </dev/null
+  senza_descrittori "$WINE" wineboot >/dev/null 2>&1 </dev/null
+}
+
+# wine_ferma: ferma il wineserver di questo prefisso (e i suoi processi) e toglie il prefisso.
 wine_ferma() {
   wineserver -k >/dev/null 2>&1 </dev/null || true
+  wineserver -w >/dev/null 2>&1 </dev/null || true
+  case "$WINEPREFIX" in
+    "$RADICE"/build/wine-*-[0-9]*) rm -rf "$WINEPREFIX" ;;
+  esac
 }

@@ -51,7 +51,7 @@ for ((i = 0; i < RAFFICA; i++)); do
   cliente --porta "$PORTA" --attesa 1 grezza 0000X "client $i" due N PROGRAMMA >"$RADICE/build/raffica.$i" 2>&1 &
 done
 wait
-durata=$(echo "$(date +%s.%N) - $inizio" | bc)
+durata=$(awk -v a="$inizio" -v b="$(date +%s.%N)" 'BEGIN { printf "%.2f", b - a }')
 serviti=$(grep -lx 'campo 0: 0109X' "$RADICE"/build/raffica.* | wc -l)
 rm -f "$RADICE"/build/raffica.*
 echo "     raffica: $serviti di $RAFFICA client serviti in ${durata} s"

@@ -6,10 +6,6 @@
 
 #include <stdio.h>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 static char testoUscita[1 << 20];
 
@@ -21,9 +17,7 @@ int main(int argc, char **argv)
     char errore[512];
     TestoUscita uscita = {testoUscita, (int)sizeof testoUscita, 0, 0};
 
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY); /* righe con il solo a capo, come su Linux */
-#endif
+    UscitaBinaria();
     if (!LeggiArgomenti(argc, (const char *const *)argv, &argomenti, errore, sizeof errore)) {
         fprintf(stderr, "clientegrafico: %s\n%s", errore, TESTO_USO);
         return USCITA_USO;

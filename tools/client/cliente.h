@@ -152,6 +152,8 @@ int AvviaReteCliente(void);
 SocketRete ConnettiCliente(const char *host, const char *porta, int limiteMs, char *errore,
                            size_t dimErrore);
 void ChiudiCliente(SocketRete s);
+/* Standard output senza traduzione degli a capo (su Windows); nulla altrove. */
+void UscitaBinaria(void);
 /* Materiale di chiave del client: DIM_CHIAVE byte pseudo-casuali che non sembrano la frase. */
 void GeneraMaterialeCliente(uint8_t *materiale);
 
