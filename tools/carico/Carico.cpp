@@ -256,8 +256,9 @@ int main(int argc, char **argv)
     }
     printf("\nmediane di %d ripetizioni (%.1f s a ciclo chiuso; raffica di %d avvii); ritmo al secondo, "
            "latenze in ms, nf = non finite in tutto\n", opzioni.ripetizioni, opzioni.secondi, opzioni.raffica);
-    printf("%-13s | %-33s | %-33s | %-20s |\n", "carico client", "servizio: ritmo p50 p99 nf",
-           "riferimento: ritmo p50 p99 nf", "servizio/riferimento");
+    printf("%-13s |%-33s |%-33s | %-20s |\n", "", " servizio", " riferimento", "servizio/riferimento");
+    printf("%-13s |%9s%9s%9s%6s |%9s%9s%9s%6s | %5s %6s %6s |\n", "carico client", "ritmo/s", "p50 ms", "p99 ms",
+           "nf", "ritmo/s", "p50 ms", "p99 ms", "nf", "ritmo", "p50", "p99");
     int rispettati = 0;
     for (int c = 0; c < NUM_CARICHI; c++)
         rispettati += RigaTabella(CARICHI[c].nome, CARICHI[c].client > 0 ? CARICHI[c].client : opzioni.raffica,
