@@ -19,7 +19,13 @@ import sys
 # Dal fondo in su: ogni cartella include solo quelle prima di lei.
 ORDINE = ["base", "protocol", "install", "launch", "setup", "service"]
 # Programmi nostri che non sono il servizio: usano il fondo e il protocollo.
-STRUMENTI = {"tools/client": ["base", "protocol"]}
+STRUMENTI = {
+    "tools/client": ["base", "protocol"],
+    "tools/carico": ["base", "protocol", "tools/client"],
+    "tools/riferimento": ["base", "protocol"],
+}
+# L'intestazione di una cartella che non porta il nome della cartella.
+INTESTAZIONI = {"tools/client": "cliente.h"}
 MAX_RIGHE = 100
 
 INTESTAZIONI_WINDOWS = {
@@ -55,6 +61,10 @@ def e_posix(path):
     return nome.endswith("Posix")
 
 
+def intestazione(cartella):
+    return f"{cartella}/{INTESTAZIONI.get(cartella, os.path.basename(cartella) + '.h')}"
+
+
 def controlla_include(path, righe, ammesse, propria):
     errori = []
     for numero, riga in enumerate(righe, 1):
@@ -69,9 +79,9 @@ def controlla_include(path, righe, ammesse, propria):
             if cartella not in ammesse:
                 errori.append(f"{path}:{numero}: include \"{nome}\": {propria}/ non puo' includere {cartella}/ "
                               f"(ordine: {', '.join(ORDINE)})")
-            elif nome != f"{cartella}/{os.path.basename(cartella)}.h":
+            elif nome != intestazione(cartella):
                 errori.append(f"{path}:{numero}: include \"{nome}\": da fuori di {cartella}/ solo "
-                              f"{cartella}/{os.path.basename(cartella)}.h")
+                              f"{intestazione(cartella)}")
         elif nome.lower() in INTESTAZIONI_WINDOWS and not e_win(path):
             errori.append(f"{path}:{numero}: include <{nome}>: intestazione di Windows fuori da un file *Win")
         elif nome in INTESTAZIONI_POSIX and not e_posix(path) and not e_win(path):
