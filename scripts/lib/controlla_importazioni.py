@@ -100,7 +100,12 @@ def main():
         if sentinella not in solo_vista:
             problemi.append("%s non risulta dichiarata solo da 0x0600: elenco non ricavato" % sentinella)
 
-    importazioni, campi = leggi_pe(exe)
+    try:
+        importazioni, campi = leggi_pe(exe)
+    except (OSError, subprocess.CalledProcessError) as errore:
+        print("FALLITO: %s non si legge come eseguibile a 32 bit: %s" % (exe, errore))
+        print("controllo importazioni: FALLITO")
+        return 1
     totale = sum(len(funzioni) for funzioni in importazioni.values())
     print("importazioni: %d funzioni da %d DLL" % (totale, len(importazioni)))
     if totale == 0:

@@ -330,15 +330,13 @@ TEST_F(LancioCliente, Kelvatlog3FileDeiParametriRuntimeCartellaEAmbiente)
  * prove): ne' il listener ne' il socket accettato dell'altra connessione gli arrivano. */
 TEST_F(LancioCliente, IlRuntimeEreditaSoloIlSuoSocket)
 {
-    SOCKET altra = socket(AF_INET, SOCK_STREAM, 0);
+    /* Il listener ascolta appena il suo thread arriva a listen. */
+    SOCKET altra = INVALID_SOCKET;
+    for (int i = 0; i < 50 && altra == INVALID_SOCKET; i++, Sleep(100))
+        altra = ConnettiLoopback(Porta());
     ASSERT_NE(INVALID_SOCKET, altra);
     /* Il lato client dell'altra connessione starebbe su un'altra macchina: non conta qui. */
     SetHandleInformation((HANDLE)altra, HANDLE_FLAG_INHERIT, 0);
-    sockaddr_in indirizzo = {};
-    indirizzo.sin_family = AF_INET;
-    indirizzo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    indirizzo.sin_port = htons((u_short)Porta());
-    ASSERT_EQ(0, connect(altra, (sockaddr *)&indirizzo, sizeof indirizzo)) << WSAGetLastError();
     for (const char *senzaLista : {"1", (const char *)NULL}) {
         SetEnvironmentVariableA(VARIABILE_SENZA_LISTA_HANDLE, senzaLista);
         ScegliEreditarietaRuntime();
@@ -351,7 +349,7 @@ TEST_F(LancioCliente, IlRuntimeEreditaSoloIlSuoSocket)
     closesocket(altra);
     ScriviLog("IlRuntimeEreditaSoloIlSuoSocket - fine\n");
     EXPECT_NE(std::string::npos, LeggiFile(pathFileLog()).find("Avvio del runtime senza lista degli handle: socket "
-                                                               "non ereditabili e avvio sotto blocco\n"));
+                                                               "non ereditabili e avvio sotto blocco"));
 }
 
 TEST_F(LancioCliente, Kelvatlog3NellAmbienteDuplicato)
