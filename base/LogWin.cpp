@@ -5,6 +5,7 @@
 
 #include "base/Log.h"
 
+#include <io.h>
 #include <share.h>
 #include <stdarg.h>
 #include <stdio.h>
@@ -53,6 +54,8 @@ static void ApriLog(void)
     flussoLog = _fsopen(pathLog, ModoAperturaLog(dimensioneNota, dimensione), _SH_DENYNO);
     if (flussoLog == NULL)
         return;
+    /* Il log resta del processo: i figli avviati ereditando handle non lo ricevono. */
+    SetHandleInformation((HANDLE)_get_osfhandle(_fileno(flussoLog)), HANDLE_FLAG_INHERIT, 0);
     fputs(BANNER_LOG, flussoLog);
 }
 

@@ -8,16 +8,24 @@
 #include <winsock2.h>
 #include <windows.h>
 
-static SRWLOCK bloccoCartellaLavoro = SRWLOCK_INIT;
+/* Il blocco della cartella di lavoro, pronto alla prima chiamata (una sezione critica: c'e' su
+ * ogni sistema servito). */
+static CRITICAL_SECTION *BloccoCartellaLavoro(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
 
 void BloccaCartellaLavoro(void)
 {
-    AcquireSRWLockExclusive(&bloccoCartellaLavoro);
+    EnterCriticalSection(BloccoCartellaLavoro());
 }
 
 void SbloccaCartellaLavoro(void)
 {
-    ReleaseSRWLockExclusive(&bloccoCartellaLavoro);
+    LeaveCriticalSection(BloccoCartellaLavoro());
 }
 
 /* Avvia un programma senza handle ereditati, con l'ambiente e la cartella del servizio. */

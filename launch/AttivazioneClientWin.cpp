@@ -18,44 +18,158 @@ static void AttesaRicezione(SocketRete s, DWORD millisecondi)
         ScriviLogErrore("AttivazioneClient - setsockopt SO_RCVTIMEO");
 }
 
-/* Avvia il runtime ereditando il solo duplicato del socket (lista esplicita degli handle). */
-static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
+/* ---- Come il runtime eredita il suo socket ----
+ * Con la lista esplicita degli handle (sistemi di versione 6 e seguenti) il runtime riceve il solo
+ * duplicato. I sistemi di versione 5 non hanno quelle funzioni: si cercano a run time e, dove
+ * mancano, ogni socket del servizio e' non ereditabile dalla nascita (il listener e ogni socket
+ * accettato), e il duplicato diventa ereditabile, passa a CreateProcess e si chiude sotto un solo
+ * blocco: nessun runtime puo' trovare ereditabile il duplicato di un'altra connessione. */
+
+/* Valori di winbase.h per i sistemi di versione 6, che le intestazioni per la versione 5 non danno. */
+#define AVVIO_ESTESO 0x00080000UL            /* EXTENDED_STARTUPINFO_PRESENT */
+#define ATTRIBUTO_LISTA_HANDLE 0x00020002UL /* PROC_THREAD_ATTRIBUTE_HANDLE_LIST */
+
+/* STARTUPINFOEXA */
+typedef struct AvvioEsteso {
+    STARTUPINFOA avvio;
+    void *listaAttributi;
+} AvvioEsteso;
+
+typedef BOOL(WINAPI *FunzioneInizializzaLista)(void *lista, DWORD numAttributi, DWORD flag, SIZE_T *dim);
+typedef BOOL(WINAPI *FunzioneAggiornaLista)(void *lista, DWORD flag, DWORD_PTR attributo, void *valore,
+                                            SIZE_T dim, void *precedente, SIZE_T *dimPrecedente);
+typedef void(WINAPI *FunzioneCancellaLista)(void *lista);
+
+typedef struct FunzioniListaHandle {
+    FunzioneInizializzaLista inizializza;
+    FunzioneAggiornaLista aggiorna;
+    FunzioneCancellaLista cancella;
+} FunzioniListaHandle;
+
+static void CercaListaHandle(FunzioniListaHandle *funzioni)
 {
-    STARTUPINFOEXA avvio;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+
+    if (kernel == NULL)
+        return;
+    funzioni->inizializza = (FunzioneInizializzaLista)(void *)GetProcAddress(kernel, "InitializeProcThreadAttributeList");
+    funzioni->aggiorna = (FunzioneAggiornaLista)(void *)GetProcAddress(kernel, "UpdateProcThreadAttribute");
+    funzioni->cancella = (FunzioneCancellaLista)(void *)GetProcAddress(kernel, "DeleteProcThreadAttributeList");
+}
+
+/* Le funzioni della lista degli handle, cercate alla prima chiamata; NULL se il sistema non le ha
+ * tutte. */
+static const FunzioniListaHandle *ListaHandle(void)
+{
+    static FunzioniListaHandle funzioni;
+    static const int cercate = (CercaListaHandle(&funzioni), 1);
+
+    (void)cercate;
+    if (funzioni.inizializza == NULL || funzioni.aggiorna == NULL || funzioni.cancella == NULL)
+        return NULL;
+    return &funzioni;
+}
+
+/* 1 quando il servizio deve fare come se la lista degli handle mancasse; lo decide
+ * ScegliEreditarietaRuntime. */
+static volatile LONG senzaListaHandle = 0;
+
+void ScegliEreditarietaRuntime(void)
+{
+    char valore[8];
+    DWORD lung = GetEnvironmentVariableA(VARIABILE_SENZA_LISTA_HANDLE, valore, sizeof valore);
+    int forzata = lung > 0 && lung < sizeof valore && strcmp(valore, "1") == 0;
+
+    InterlockedExchange(&senzaListaHandle, forzata);
+    if (forzata || ListaHandle() == NULL)
+        ScriviLog("Avvio del runtime senza lista degli handle: socket non ereditabili e avvio sotto blocco\n");
+}
+
+/* Il blocco della via senza lista: una sezione critica, pronta alla prima chiamata. */
+static CRITICAL_SECTION *BloccoAvvio(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
+
+/* CreateProcess del runtime con bInheritHandles e il blocco d'ambiente; flag i flag di creazione. */
+static int CreaProcessoRuntime(char *comando, char *blocco, STARTUPINFOA *avvio, DWORD flag)
+{
     PROCESS_INFORMATION processo;
+
+    memset(&processo, 0, sizeof processo);
+    if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, NULL, avvio, &processo)) {
+        ScriviLogErrore("CreateProcess: \"%s\"", comando);
+        return 0;
+    }
+    CloseHandle(processo.hProcess);
+    CloseHandle(processo.hThread);
+    return 1;
+}
+
+static int RendiEreditabile(HANDLE duplicato)
+{
+    if (!SetHandleInformation(duplicato, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+        ScriviLogErrore("SetHandleInformation");
+        return 0;
+    }
+    return 1;
+}
+
+/* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. */
+static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, char *blocco, HANDLE duplicato)
+{
+    AvvioEsteso avvio;
     SIZE_T dimLista = 0;
     uint64_t areaLista[32]; /* allineata per la lista degli attributi */
     int avviato = 0;
 
     memset(&avvio, 0, sizeof avvio);
-    memset(&processo, 0, sizeof processo);
-    avvio.StartupInfo.cb = sizeof avvio;
-    InitializeProcThreadAttributeList(NULL, 1, 0, &dimLista);
+    avvio.avvio.cb = sizeof avvio;
+    lista->inizializza(NULL, 1, 0, &dimLista);
     if (dimLista > sizeof areaLista) {
         ScriviLog("AttivazioneClient - lista degli attributi di %lu byte oltre l'area\n", (unsigned long)dimLista);
         return 0;
     }
-    avvio.lpAttributeList = (LPPROC_THREAD_ATTRIBUTE_LIST)areaLista;
-    if (!InitializeProcThreadAttributeList(avvio.lpAttributeList, 1, 0, &dimLista)) {
+    avvio.listaAttributi = areaLista;
+    if (!lista->inizializza(avvio.listaAttributi, 1, 0, &dimLista)) {
         ScriviLogErrore("InitializeProcThreadAttributeList");
         return 0;
     }
-    if (!UpdateProcThreadAttribute(avvio.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &duplicato,
-                                   sizeof duplicato, NULL, NULL)) {
+    if (!lista->aggiorna(avvio.listaAttributi, 0, ATTRIBUTO_LISTA_HANDLE, &duplicato, sizeof duplicato, NULL, NULL))
         ScriviLogErrore("UpdateProcThreadAttribute");
-    } else if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, EXTENDED_STARTUPINFO_PRESENT, blocco, NULL,
-                               &avvio.StartupInfo, &processo)) {
-        ScriviLogErrore("CreateProcess: \"%s\"", comando);
-    } else {
-        CloseHandle(processo.hProcess);
-        CloseHandle(processo.hThread);
-        avviato = 1;
-    }
-    DeleteProcThreadAttributeList(avvio.lpAttributeList);
+    else if (RendiEreditabile(duplicato))
+        avviato = CreaProcessoRuntime(comando, blocco, &avvio.avvio, AVVIO_ESTESO);
+    lista->cancella(avvio.listaAttributi);
     return avviato;
 }
 
-/* Avvio del runtime: duplicato ereditabile del socket, blocco d'ambiente, riga di comando.
+/* Avvia il runtime e chiude il duplicato (non ereditabile fin qui). Senza lista, il duplicato e'
+ * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai. */
+static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
+{
+    const FunzioniListaHandle *lista = senzaListaHandle ? NULL : ListaHandle();
+    STARTUPINFOA avvio;
+    int avviato = 0;
+
+    if (lista != NULL) {
+        avviato = AvviaConListaHandle(lista, comando, blocco, duplicato);
+        CloseHandle(duplicato);
+        return avviato;
+    }
+    memset(&avvio, 0, sizeof avvio);
+    avvio.cb = sizeof avvio;
+    EnterCriticalSection(BloccoAvvio());
+    if (RendiEreditabile(duplicato))
+        avviato = CreaProcessoRuntime(comando, blocco, &avvio, 0);
+    CloseHandle(duplicato);
+    LeaveCriticalSection(BloccoAvvio());
+    return avviato;
+}
+
+/* Avvio del runtime: duplicato del socket, blocco d'ambiente, riga di comando.
  * 0 solo se il socket non si duplica. */
 static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
 {
@@ -65,7 +179,8 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
     HANDLE duplicato = NULL;
     int cobolVisual = 0;
 
-    if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, TRUE,
+    /* Non ereditabile: lo diventa solo nell'avvio, per il runtime a cui e' destinato. */
+    if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
         ScriviLogErrore("DuplicateHandle");
         return 0;
@@ -80,7 +195,6 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
                   ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
     ScriviLog("Attivazione applicativo comando = %s \n", comando);
     AvviaRuntime(comando, blocco, duplicato);
-    CloseHandle(duplicato);
     return 1;
 }
 

@@ -144,6 +144,16 @@ void SbloccaCartellaLavoro(void);
  * blocco e' gia' rilasciato. Non chiude mai il socket. */
 int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
 
+/* Variabile d'ambiente del servizio, solo per le prove: "1" fa avviare i runtime come sui sistemi
+ * senza la lista esplicita degli handle ereditati, anche dove la lista c'e'. Sta nell'ambiente del
+ * processo del servizio, che nessun client raggiunge. */
+#define VARIABILE_SENZA_LISTA_HANDLE "TARNEL_PROVA_SENZA_LISTA_HANDLE"
+/* Sceglie come i runtime ereditano il socket: la lista esplicita degli handle se il sistema la ha
+ * e la variabile qui sopra non dice altro; altrimenti il duplicato ereditabile solo sotto un blocco
+ * dell'avvio (gli altri socket del servizio sono non ereditabili dalla nascita). ServiceMain la
+ * chiama una volta prima del listener; senza chiamata vale la lista, se c'e'. */
+void ScegliEreditarietaRuntime(void);
+
 /* Procedura del thread di una connessione: il parametro e' il socket accettato, di cui diventa
  * proprietaria. Chiude il socket prima di finire. */
 unsigned long __stdcall AttivazioneClient(void *socketAccettato);

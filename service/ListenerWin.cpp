@@ -7,6 +7,14 @@
 #include <winsock2.h>
 #include <windows.h>
 
+/* Un socket del servizio non passa mai ai processi figli: i runtime ereditano solo il duplicato
+ * fatto per loro (dove manca la lista degli handle, e' questo a tenerli separati). */
+static void NonEreditabile(SOCKET s)
+{
+    if (!SetHandleInformation((HANDLE)s, HANDLE_FLAG_INHERIT, 0))
+        ScriviLogErrore("SetHandleInformation");
+}
+
 int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *socketAscolto, const char **passoFallito)
 {
     WSADATA datiWinsock;
@@ -31,6 +39,7 @@ int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *soc
         *passoFallito = "socket";
         goto fine;
     }
+    NonEreditabile(ascolto);
     if (!PortaSocket(strPathShare, sistInfo, &porta))
         goto fine;
     if (setsockopt(ascolto, SOL_SOCKET, SO_REUSEADDR, (const char *)&riuso, sizeof riuso) == SOCKET_ERROR) {
@@ -72,6 +81,7 @@ void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura)
         accettato = accept(ascolto, NULL, NULL);
         if (accettato == INVALID_SOCKET)
             break;
+        NonEreditabile(accettato);
         thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, (LPTHREAD_START_ROUTINE)procedura, (LPVOID)accettato,
                               STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
         if (thread == NULL) {

@@ -58,7 +58,7 @@ static int CreaServizio(SC_HANDLE gestore, const char *pathServizio)
 {
     SC_HANDLE servizio = NULL;
     SERVICE_DESCRIPTIONA descrizione;
-    SERVICE_DELAYED_AUTO_START_INFO ritardato;
+    BOOL ritardato = TRUE; /* SERVICE_DELAYED_AUTO_START_INFO: il solo fDelayedAutostart */
     char testoDescrizione[] = NOME_VISUALIZZATO;
     int creato = 0;
 
@@ -76,7 +76,6 @@ static int CreaServizio(SC_HANDLE gestore, const char *pathServizio)
     }
     /* I sistemi senza avvio automatico ritardato lo rifiutano: il servizio si avvia lo stesso,
      * solo senza ritardo, quindi l'installazione e' riuscita. */
-    ritardato.fDelayedAutostart = TRUE;
     if (!ChangeServiceConfig2A(servizio, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &ritardato))
         ScriviLogErrore("ChangeServiceConfig2 SERVICE_CONFIG_DELAYED_AUTO_START_INFO");
     creato = 1;

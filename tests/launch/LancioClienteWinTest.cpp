@@ -51,10 +51,11 @@ EsitoCliente EseguiCliente(const std::string &argomenti)
     return AttendiCliente(cliente);
 }
 
-/* Il rapporto di un runtime di prova: riga di comando, cartella corrente, blocco d'ambiente. */
+/* Il rapporto di un runtime di prova: riga di comando, cartella corrente, handle ereditati che
+ * possono essere socket, blocco d'ambiente. */
 struct Rapporto {
     bool letto = false;
-    std::string comando, cartella;
+    std::string comando, cartella, ereditati;
     std::vector<std::string> ambiente;
 };
 
@@ -69,6 +70,8 @@ Rapporto LeggiRapporto(const std::string &path)
         return rapporto;
     rapporto.comando = testo.substr(8, fineComando - 8);
     rapporto.cartella = testo.substr(fineComando + 1 + 9, fineCartella - fineComando - 1 - 9);
+    if (testo.compare(fineCartella + 1, 10, "ereditati=") == 0)
+        rapporto.ereditati = testo.substr(fineCartella + 11, inizioAmbiente - 1 - fineCartella - 11);
     for (size_t pos = inizioAmbiente + 10; pos < testo.size() && testo[pos] != '\0';) {
         size_t fine = testo.find('\0', pos);
         if (fine == std::string::npos)
@@ -320,6 +323,33 @@ TEST_F(LancioCliente, Kelvatlog3FileDeiParametriRuntimeCartellaEAmbiente)
               NomiDa(r, "BCOMPR"));
     EXPECT_EQ("UTENTE=\r\nPROGRA=PR3\r\nCONFIG=CF3\r\nSTUDIO=ST3\r\nOPERAT=OP3\r\nAPPLIC=AP3\r\nPARPAS=PP3\r\n",
               FileParametri(Variabile(r, "VELMAR_START")));
+}
+
+/* Il runtime eredita il solo suo socket mentre un'altra connessione e' aperta nel servizio, con la
+ * lista degli handle e senza (la via dei sistemi che non la hanno, forzata dalla variabile delle
+ * prove): ne' il listener ne' il socket accettato dell'altra connessione gli arrivano. */
+TEST_F(LancioCliente, IlRuntimeEreditaSoloIlSuoSocket)
+{
+    /* Il listener ascolta appena il suo thread arriva a listen. */
+    SOCKET altra = INVALID_SOCKET;
+    for (int i = 0; i < 50 && altra == INVALID_SOCKET; i++, Sleep(100))
+        altra = ConnettiLoopback(Porta());
+    ASSERT_NE(INVALID_SOCKET, altra);
+    /* Il lato client dell'altra connessione starebbe su un'altra macchina: non conta qui. */
+    SetHandleInformation((HANDLE)altra, HANDLE_FLAG_INHERIT, 0);
+    for (const char *senzaLista : {"1", (const char *)NULL}) {
+        SetEnvironmentVariableA(VARIABILE_SENZA_LISTA_HANDLE, senzaLista);
+        ScegliEreditarietaRuntime();
+        EsitoCliente esito = EseguiCliente("--attesa 0.5 avvia PROG");
+        ASSERT_EQ(FATTO, esito.codice) << esito.errore;
+        Rapporto r = RapportoDelRuntime(esito, BIN);
+        ASSERT_TRUE(r.letto) << esito.uscita;
+        EXPECT_EQ(Variabile(r, "socketComm"), r.ereditati) << (senzaLista != NULL ? "senza lista" : "con lista");
+    }
+    closesocket(altra);
+    ScriviLog("IlRuntimeEreditaSoloIlSuoSocket - fine\n");
+    EXPECT_NE(std::string::npos, LeggiFile(pathFileLog()).find("Avvio del runtime senza lista degli handle: socket "
+                                                               "non ereditabili e avvio sotto blocco"));
 }
 
 TEST_F(LancioCliente, Kelvatlog3NellAmbienteDuplicato)

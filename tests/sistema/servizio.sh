@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # tests/sistema/servizio.sh - il servizio vero sotto Wine, registrato nel gestore dei servizi,
 # davanti al client nativo: conversazione cifrata e in chiaro, una raffica di client insieme,
-# porta rifiutata, arresto. Presuppone le build fatte (scripts/test); avvia il server Wine se serve.
+# porta rifiutata, arresto; poi, con Wine che riporta Windows XP a tarnel.exe, installazione con
+# -s -i, versione e avvio del runtime. Presuppone le build fatte (scripts/test); avvia il server
+# Wine se serve.
 set -uo pipefail
 RADICE=$(cd "$(dirname "$0")/../.." && pwd)
 . "$RADICE/scripts/lib/wine.sh"
@@ -9,6 +11,7 @@ RADICE=$(cd "$(dirname "$0")/../.." && pwd)
 # Il client nativo, con un limite: un servizio muto non blocca la prova.
 cliente() { timeout 60 "$RADICE/build/host/tools/client/clientegrafico" "$@"; }
 PORTA=21500
+PORTA_XP=21510
 RAFFICA=50
 
 passati=0
@@ -22,6 +25,7 @@ verifica() { # verifica DESCRIZIONE COMANDO...
   fi
 }
 nel_log() { tr -d '\r' <"$LOG_SERVIZIO" | grep -qF -- "$1"; }
+non_nel_log() { ! nel_log "$1"; }
 
 if [ -z "${WINE_AVVIATO:-}" ]; then wine_avvia; trap wine_ferma EXIT; fi
 
@@ -67,6 +71,35 @@ ambiente_installa 0
 "$WINE" sc start tarnel </dev/null >/dev/null 2>&1
 verifica "porta 0: il servizio si ferma da se'" attendi_stato STOPPED 50
 verifica "porta 0: riga della porta non valida" nel_log "La porta socket \"0\" specificata nel file di configurazione"
+servizio_ferma_ed_elimina
+
+# Sistema di versione 5: Wine riporta Windows XP al solo tarnel.exe.
+CHIAVE_VERSIONE='HKCU\Software\Wine\AppDefaults\tarnel.exe'
+tarnel() { "$WINE" "$BIN_AMBIENTE\\tarnel.exe" "$@" </dev/null >/dev/null 2>&1; }
+"$WINE" reg add "$CHIAVE_VERSIONE" /v Version /d winxp /f </dev/null >/dev/null 2>&1
+ambiente_installa "$PORTA_XP"
+cp "$BUILD_WINE/tools/runtime/runtime_prova.exe" "$AMBIENTE_LINUX/prg/com/drumal/bin/trimox3.exe"
+dipendenze_finte_registra
+verifica "XP: tarnel -s -i installa il servizio" tarnel -s -i
+verifica "XP: ramo delle applicazioni autorizzate" nel_log ": main - VerificaAbilitazioneFirewall "
+verifica "XP: regola aggiunta con le applicazioni autorizzate" nel_log ": main - Abilitato Firewall "
+verifica "XP: niente ramo INetFwPolicy2" non_nel_log "VerificaAbiFirewallVista"
+verifica "XP: tarnel -s -start avvia il servizio" tarnel -s -start
+verifica "XP: servizio in esecuzione sulla porta $PORTA_XP" attendi_stato RUNNING
+attendi_porta "$PORTA_XP"
+uscita=$(cliente --porta "$PORTA_XP" versione 2>&1)
+verifica "XP: versione $versione" grep -qx "versione: $versione" <<<"$uscita"
+uscita=$(cliente --porta "$PORTA_XP" --attesa 0.5 avvia PROG 2>&1)
+verifica "XP: il runtime avviato saluta il client" grep -q "^dopo: RUNTIME trimox3.exe " <<<"$uscita"
+# Il rapporto del runtime: il solo handle socket ereditato e' il suo, quello di socketComm.
+rapporto=$(ls "$AMBIENTE_LINUX"/prg/com/drumal/bin/trimox3.exe.*.txt 2>/dev/null | head -n 1)
+ereditati=$(tr '\0' '\n' <"${rapporto:-/dev/null}" | sed -n 's/^ereditati=//p')
+socket_comm=$(tr '\0' '\n' <"${rapporto:-/dev/null}" | sed -n 's/^socketComm=//p')
+verifica "XP: il runtime eredita solo il suo socket ($ereditati)" [ -n "$ereditati" -a "$ereditati" = "$socket_comm" ]
+verifica "XP: tarnel -s -stop ferma il servizio" tarnel -s -stop
+verifica "XP: tarnel -s -r lo rimuove" tarnel -s -r
+dipendenze_finte_togli
+"$WINE" reg delete "$CHIAVE_VERSIONE" /v Version /f </dev/null >/dev/null 2>&1
 servizio_ferma_ed_elimina
 
 echo "sistema: $passati passed, $falliti failed"

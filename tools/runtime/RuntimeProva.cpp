@@ -7,6 +7,7 @@
  * file senza cartella, in minuscolo, per esempio trimox3.exe.1234.txt), in binario:
  *   "comando=" riga di comando (GetCommandLineA) "\n"
  *   "cartella=" cartella corrente "\n"
+ *   "ereditati=" gli handle ereditati che possono essere socket, in decimale separati da spazi "\n"
  *   "ambiente=\n" e poi il blocco d'ambiente esattamente come GetEnvironmentStringsA lo rende,
  *   con tutte le variabili terminate da zero e lo zero finale del blocco.
  * Il rapporto e' completo prima di qualunque dialogo con il client.
@@ -50,10 +51,30 @@ static size_t LunghezzaBlocco(const char *blocco)
     return i + 1;
 }
 
+/* Gli handle ereditati che possono essere socket: ereditabili, di tipo pipe (lo sono i socket, su
+ * Windows come sotto Wine, dove getsockopt su un socket ereditato non risponde), diversi dagli
+ * handle standard. Letti prima di aprire qualunque file. */
+static void HandleEreditati(char *testo, size_t dim)
+{
+    size_t lung = 0;
+    testo[0] = '\0';
+    for (uintptr_t valore = 4; valore < 0x4000 && lung + 24 < dim; valore += 4) {
+        HANDLE h = (HANDLE)valore;
+        DWORD flag = 0;
+        if (!GetHandleInformation(h, &flag) || !(flag & HANDLE_FLAG_INHERIT) || GetFileType(h) != FILE_TYPE_PIPE ||
+            h == GetStdHandle(STD_INPUT_HANDLE) || h == GetStdHandle(STD_OUTPUT_HANDLE) ||
+            h == GetStdHandle(STD_ERROR_HANDLE))
+            continue;
+        lung += (size_t)snprintf(testo + lung, dim - lung, "%s%lu", lung > 0 ? " " : "", (unsigned long)valore);
+    }
+}
+
 static int ScriviRapporto(const char *cartella, const char *nome)
 {
     char path[MAX_PATH + 64];
     char corrente[MAX_PATH] = "";
+    char ereditati[1024];
+    HandleEreditati(ereditati, sizeof ereditati);
     snprintf(path, sizeof path, "%s\\%s.%lu.txt", cartella, nome, (unsigned long)GetCurrentProcessId());
     GetCurrentDirectoryA(sizeof corrente, corrente);
     FILE *f = fopen(path, "wb");
@@ -61,6 +82,7 @@ static int ScriviRapporto(const char *cartella, const char *nome)
         return 0;
     fprintf(f, "comando=%s\n", GetCommandLineA());
     fprintf(f, "cartella=%s\n", corrente);
+    fprintf(f, "ereditati=%s\n", ereditati);
     fprintf(f, "ambiente=\n");
     char *blocco = GetEnvironmentStringsA();
     if (blocco != NULL) {
