@@ -17,6 +17,8 @@
 #include <windows.h>
 
 static HANDLE fileLog = INVALID_HANDLE_VALUE;
+/* Parte alta della posizione del byte che fa da blocco tra i processi: 2^62, oltre ogni file vero. */
+#define ZONA_BLOCCO_LOG 0x40000000
 static char pathLog[DIM_PATH] = "";
 static char areaTimestamp[32];
 
@@ -29,11 +31,21 @@ static CRITICAL_SECTION *BloccoLog(void)
     return &blocco;
 }
 
-/* Scrive i byte in una sola chiamata. */
-static void ScriviByte(const char *dati, size_t lung)
+/* Scrive i byte in fondo al file con una sola chiamata. Il file in sola aggiunta scrive sempre in
+ * fondo; il blocco di un byte ben oltre ogni fine reale del file, tenuto per la sola scrittura,
+ * mette in fila anche i processi, dove il sistema calcolasse la fine e poi scrivesse in due passi. */
+static void ScriviInFondo(const char *dati, size_t lung)
 {
+    OVERLAPPED zona;
     DWORD scritti = 0;
+    BOOL bloccato = FALSE;
+
+    ZeroMemory(&zona, sizeof zona);
+    zona.OffsetHigh = ZONA_BLOCCO_LOG;
+    bloccato = LockFileEx(fileLog, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &zona);
     WriteFile(fileLog, dati, (DWORD)lung, &scritti, NULL);
+    if (bloccato)
+        UnlockFileEx(fileLog, 0, 1, 0, &zona);
 }
 
 /* Scrive il testo come lo scriverebbe il modo testo: ogni LF diventa CR LF. Un solo WriteFile. */
@@ -50,7 +62,7 @@ static void ScriviTesto(const char *testo, size_t lung)
             return;
     }
     AggiungiCrLf(uscita, testo, lung);
-    ScriviByte(uscita, dimUscita);
+    ScriviInFondo(uscita, dimUscita);
     if (uscita != area)
         free(uscita);
 }
@@ -99,7 +111,8 @@ static void ApriLog(void)
     if (ModoAperturaLog(dimensioneNota, dimensione)[0] == 'w' &&
         (dimensioneNota || (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)))
         RicominciaLog(dimensioneNota);
-    fileLog = CreateFileA(pathLog, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    fileLog = CreateFileA(pathLog, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (fileLog == INVALID_HANDLE_VALUE)
         return;

@@ -218,11 +218,11 @@ TEST_F(Servizio, InterrogateEComandoUtenteLoLascianoInEsecuzione)
     EXPECT_TRUE(ControlService(servizio, 255, &stato)) << GetLastError();
     Sleep(500);
     EXPECT_EQ((DWORD)SERVICE_RUNNING, Stato());
+    std::string log = LogServizio();  // prima della connessione, che scrive le sue righe
     SOCKET client = ConnettiLoopback(porta);
     EXPECT_NE(INVALID_SOCKET, client);
     closesocket(client);
 
-    std::string log = LogServizio();
     EXPECT_TRUE(InOrdine(log, {": ServerCtrlHandlerEx - ricevuto comando dwControl -> 4  dwEventType -> 0 \r\n ",
                                ": ServerCtrlHandlerEx - ricevuto comando di INTERROGATE\r\n",
                                ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 128  dwEventType -> 0 \r\n ",
@@ -364,9 +364,9 @@ static SOCKET ConnettiDa(const char *sorgente, int porta)
  * il thread aspetta lo scambio delle chiavi, che un client muto non comincia). */
 static bool ChiusaDalServizio(SOCKET s, DWORD attesaMs)
 {
-    char byte = 0;
+    char dato = 0;
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&attesaMs, sizeof attesaMs);
-    int n = recv(s, &byte, 1, 0);
+    int n = recv(s, &dato, 1, 0);
     return n == 0 || (n < 0 && WSAGetLastError() != WSAETIMEDOUT);
 }
 
@@ -498,5 +498,72 @@ TEST_F(Servizio, ValoreNonValidoDiUnaChiaveFermaLAvvio)
         EXPECT_THAT(log, HasSubstr(": Il valore \"-1\" della chiave " + std::string(chiave) +
                                    " nel file di configurazione \"\\GEST1\\prg\\etc\\tarnel.cfg\" non e' valido\r\n"));
         EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
+    }
+}
+
+/* tarnel -check dall'ambiente di prova: il codice d'uscita e le righe. */
+class Verifica : public Servizio {
+protected:
+    void SetUp() override
+    {
+        Servizio::SetUp();
+        for (const char *runtime : {"trimox3.exe", "trimox4.exe"})
+            ASSERT_TRUE(ScriviFile(cartellaBin + "\\" + runtime, "MZ"));
+    }
+    int Esegui(std::string *uscita) { return EseguiConUscita("\"" + cartellaBin + "\\tarnel.exe\" -check", uscita); }
+    static std::string UltimaRiga(std::string uscita)
+    {
+        while (!uscita.empty() && uscita.back() == '\n')
+            uscita.pop_back();
+        return uscita.substr(uscita.rfind('\n') + 1);
+    }
+};
+
+TEST_F(Verifica, AmbienteBuonoEServizioInEsecuzione)
+{
+    const int porta = PortaProva(214);
+    Configura("SOCKET=" + std::to_string(porta) + "\nCLIENT=127.0.0.0/8\nMAXCLIENT=0\n");
+    std::string uscita;
+    EXPECT_EQ(0, Esegui(&uscita)) << uscita;
+    EXPECT_TRUE(InOrdine(uscita, {"Versione: ", "Ambiente in linea: C:\\GEST1 (radice locale C:\\GEST1)\n",
+                                  "Drive C: raggiungibile", "Servizio \"tarnel\" registrato: eseguibile " + cartellaBin +
+                                  "\\tarnel.exe, avvio manuale, stato fermo\n",
+                                  "Porta " + std::to_string(porta) + ": libera\n", "Client ammessi: 127.0.0.0/8\n",
+                                  "Conversazioni per indirizzo al massimo: 0 (nessun limite)\n",
+                                  "Conversazioni in tutto al massimo: 1024\n", "Programma presente: " + cartellaBin + "\\trimox3.exe\n",
+                                  "Programma mancante: " + cartellaBin + "\\kvix32a.exe\n",
+                                  "Verifica riuscita: il servizio puo' partire e servire\n"}));
+    // Con il servizio in esecuzione la porta e' la sua.
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+    EXPECT_EQ(0, Esegui(&uscita)) << uscita;
+    EXPECT_THAT(uscita, HasSubstr("Porta " + std::to_string(porta) + ": occupata dal servizio in esecuzione\n"));
+}
+
+TEST_F(Verifica, OgniDifettoDaUscita1ConIlMotivoInFondo)
+{
+    const int porta = PortaProva(215);
+    struct {
+        const char *conf;
+        bool occupa;
+        const char *togli;
+        std::string motivo;
+    } casi[] = {
+        {"", false, "trimox4.exe", "Programma mancante: " + cartellaBin + "\\trimox4.exe"},
+        {"", true, nullptr, "Porta " + std::to_string(porta) + ": occupata da un altro programma"},
+        {"MAXCONN=molte\n", false, nullptr, "Configurazione \\GEST1\\prg\\etc\\tarnel.cfg non valida"},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.motivo);
+        Configura("SOCKET=" + std::to_string(porta) + "\n" + caso.conf);
+        SOCKET occupante = caso.occupa ? OccupaPorta(porta) : INVALID_SOCKET;
+        if (caso.togli != nullptr)
+            DeleteFileA((cartellaBin + "\\" + caso.togli).c_str());
+        std::string uscita;
+        EXPECT_EQ(1, Esegui(&uscita)) << uscita;
+        EXPECT_EQ(0u, UltimaRiga(uscita).find("Verifica fallita: " + caso.motivo)) << uscita;
+        if (occupante != INVALID_SOCKET)
+            closesocket(occupante);
+        ASSERT_TRUE(ScriviFile(cartellaBin + "\\trimox4.exe", "MZ"));
     }
 }
