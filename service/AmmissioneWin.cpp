@@ -1,6 +1,6 @@
 /* service/AmmissioneWin.cpp - l'ammissione delle connessioni accettate: lo stato condiviso sotto un
- * blocco, le righe di rifiuto, e il thread di connessione che scrive da chi viene la connessione e,
- * finita la procedura, libera la sua conversazione. */
+ * blocco, le righe di rifiuto, e il thread di connessione che scrive da chi viene la connessione;
+ * quando il thread finisce, un'attesa registrata sulla sua handle libera la conversazione. */
 #include "service/service.h"
 
 #include "service/Listener.h"
@@ -20,29 +20,46 @@ static CRITICAL_SECTION *BloccoAmmissione(void)
     return &blocco;
 }
 
-/* Quello che il thread di una connessione riceve dal ciclo di accept. */
+/* Una connessione ammessa: quello che il suo thread riceve e, per la fine del thread, la sua handle
+ * e l'attesa registrata su di essa. Il record lo libera la fine del thread. */
 typedef struct Connessione {
     SOCKET socketAccettato;
     ProceduraConnessione procedura;
     uint32_t indirizzo;
     unsigned porta;
     int contata;
+    HANDLE thread;
+    HANDLE attesa;
 } Connessione;
+
+static void LiberaConversazione(uint32_t indirizzo, int contata)
+{
+    EnterCriticalSection(BloccoAmmissione());
+    FineConversazione(&statoAmmissione, indirizzo, contata);
+    LeaveCriticalSection(BloccoAmmissione());
+}
 
 static DWORD WINAPI ThreadConnessione(LPVOID parametro)
 {
-    Connessione connessione = *(Connessione *)parametro;
+    const Connessione *connessione = (const Connessione *)parametro;
     char indirizzo[DIM_TESTO_INDIRIZZO];
-    DWORD risultato = 0;
 
-    free(parametro);
-    TestoIndirizzo(indirizzo, sizeof indirizzo, connessione.indirizzo);
-    ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione.porta);
-    risultato = connessione.procedura((void *)connessione.socketAccettato);
-    EnterCriticalSection(BloccoAmmissione());
-    FineConversazione(&statoAmmissione, connessione.indirizzo, connessione.contata);
-    LeaveCriticalSection(BloccoAmmissione());
-    return risultato;
+    TestoIndirizzo(indirizzo, sizeof indirizzo, connessione->indirizzo);
+    ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione->porta);
+    return connessione->procedura((void *)connessione->socketAccettato);
+}
+
+/* Il thread della connessione e' finito, comunque sia finito (anche con ExitThread dentro la
+ * procedura): la sua conversazione non conta piu'. */
+static VOID CALLBACK FineThreadConnessione(PVOID parametro, BOOLEAN scaduta)
+{
+    Connessione *connessione = (Connessione *)parametro;
+
+    (void)scaduta;
+    LiberaConversazione(connessione->indirizzo, connessione->contata);
+    UnregisterWait(connessione->attesa);
+    CloseHandle(connessione->thread);
+    free(connessione);
 }
 
 /* 1 se la connessione e' ammessa (e contata); altrimenti la riga di rifiuto, se e' il suo turno. */
@@ -70,11 +87,31 @@ static int Ammetti(uint32_t indirizzo, int *contata)
     return 0;
 }
 
+/* Il thread sospeso, l'attesa della sua fine, poi il via: cosi' la fine non arriva prima
+ * dell'attesa. 1 se il thread e' partito. */
+static int AvviaThread(Connessione *connessione)
+{
+    connessione->thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, ThreadConnessione, connessione,
+                                       CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (connessione->thread == NULL) {
+        ScriviLogErrore("CreateThread");
+        return 0;
+    }
+    if (!RegisterWaitForSingleObject(&connessione->attesa, connessione->thread, FineThreadConnessione, connessione,
+                                     INFINITE, WT_EXECUTEONLYONCE)) {
+        ScriviLogErrore("RegisterWaitForSingleObject");
+        TerminateThread(connessione->thread, 0); /* mai partito */
+        CloseHandle(connessione->thread);
+        return 0;
+    }
+    ResumeThread(connessione->thread);
+    return 1;
+}
+
 void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, ProceduraConnessione procedura)
 {
     const struct sockaddr_in *client = (const struct sockaddr_in *)indirizzoClient;
     Connessione *connessione = NULL;
-    HANDLE thread = NULL;
     uint32_t indirizzo = ntohl(client->sin_addr.s_addr);
     int contata = 0;
 
@@ -82,27 +119,19 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
         closesocket((SOCKET)accettato);
         return;
     }
-    connessione = (Connessione *)malloc(sizeof *connessione);
-    if (connessione != NULL) {
+    connessione = (Connessione *)calloc(1, sizeof *connessione);
+    if (connessione == NULL) {
+        ScriviLog("CicloAccept - memoria esaurita per la connessione\n");
+    } else {
         connessione->socketAccettato = (SOCKET)accettato;
         connessione->procedura = procedura;
         connessione->indirizzo = indirizzo;
         connessione->porta = ntohs(client->sin_port);
         connessione->contata = contata;
-        thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, ThreadConnessione, connessione,
-                              STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-        if (thread == NULL)
-            ScriviLogErrore("CreateThread");
-    } else {
-        ScriviLog("CicloAccept - memoria esaurita per la connessione\n");
-    }
-    if (thread != NULL) {
-        CloseHandle(thread);
-        return;
+        if (AvviaThread(connessione))
+            return;
     }
     free(connessione);
     closesocket((SOCKET)accettato);
-    EnterCriticalSection(BloccoAmmissione());
-    FineConversazione(&statoAmmissione, indirizzo, contata);
-    LeaveCriticalSection(BloccoAmmissione());
+    LiberaConversazione(indirizzo, contata);
 }
