@@ -32,3 +32,21 @@ int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)
     }
     return 1;
 }
+
+size_t DimensioneConCrLf(const char *testo, size_t lung)
+{
+    size_t dim = lung;
+    for (size_t i = 0; i < lung; i++)
+        if (testo[i] == '\n')
+            dim++;
+    return dim;
+}
+
+void AggiungiCrLf(char *uscita, const char *testo, size_t lung)
+{
+    for (size_t i = 0; i < lung; i++) {
+        if (testo[i] == '\n')
+            *uscita++ = '\r';
+        *uscita++ = testo[i];
+    }
+}

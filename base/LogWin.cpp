@@ -1,19 +1,24 @@
 /* base/LogWin.cpp - ScriviLog e ScriviLogErrore: il file tarnel.log, aperto una volta per processo.
  * Un solo blocco di processo copre l'intera chiamata: i record non si mescolano mai tra thread.
+ * Il file e' aperto in sola aggiunta (FILE_APPEND_DATA) e ogni record, gia' composto con gli a capo
+ * CR LF del modo testo, va in una sola scrittura: il sistema lo mette sempre in fondo, anche quando
+ * un altro processo ha scritto nel frattempo, e i record di due processi non si coprono mai.
  * ScriviLog lascia intatto l'ultimo errore del thread, cosi' chi registra puo' poi ancora leggerlo. */
 #include "base/base.h"
 
 #include "base/Log.h"
 
-#include <io.h>
-#include <share.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 #include <time.h>
 
 #include <windows.h>
 
-static FILE *flussoLog = NULL;
+static HANDLE fileLog = INVALID_HANDLE_VALUE;
+/* Parte alta della posizione del byte che fa da blocco tra i processi: 2^62, oltre ogni file vero. */
+#define ZONA_BLOCCO_LOG 0x40000000
 static char pathLog[DIM_PATH] = "";
 static char areaTimestamp[32];
 
@@ -26,7 +31,58 @@ static CRITICAL_SECTION *BloccoLog(void)
     return &blocco;
 }
 
-/* Sceglie la cartella, il modo e apre il flusso con accesso condiviso; scrive il banner. */
+/* Scrive i byte in fondo al file con una sola chiamata. Il file in sola aggiunta scrive sempre in
+ * fondo; il blocco di un byte ben oltre ogni fine reale del file, tenuto per la sola scrittura,
+ * mette in fila anche i processi, dove il sistema calcolasse la fine e poi scrivesse in due passi. */
+static void ScriviInFondo(const char *dati, size_t lung)
+{
+    OVERLAPPED zona;
+    DWORD scritti = 0;
+    BOOL bloccato = FALSE;
+
+    ZeroMemory(&zona, sizeof zona);
+    zona.OffsetHigh = ZONA_BLOCCO_LOG;
+    bloccato = LockFileEx(fileLog, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &zona);
+    WriteFile(fileLog, dati, (DWORD)lung, &scritti, NULL);
+    if (bloccato)
+        UnlockFileEx(fileLog, 0, 1, 0, &zona);
+}
+
+/* Scrive il testo come lo scriverebbe il modo testo: ogni LF diventa CR LF. Un solo WriteFile. */
+static void ScriviTesto(const char *testo, size_t lung)
+{
+    char area[2 * DIM_RECORD_LOG];
+    char *uscita = area;
+    size_t dimUscita = 0;
+
+    dimUscita = DimensioneConCrLf(testo, lung);
+    if (dimUscita > sizeof area) {
+        uscita = (char *)malloc(dimUscita);
+        if (uscita == NULL)
+            return;
+    }
+    AggiungiCrLf(uscita, testo, lung);
+    ScriviInFondo(uscita, dimUscita);
+    if (uscita != area)
+        free(uscita);
+}
+
+/* Ricomincia il file sul posto (anche se altri processi lo tengono aperto: scriveranno in fondo al
+ * file nuovo); se era oltre il limite, il vecchio resta come tarnel.log.1. */
+static void RicominciaLog(int dimensioneNota)
+{
+    char pathVecchio[DIM_PATH + 2];
+    HANDLE tronca = INVALID_HANDLE_VALUE;
+
+    if (dimensioneNota && FormattaTesto(pathVecchio, sizeof pathVecchio, "%s.1", pathLog))
+        CopyFileA(pathLog, pathVecchio, FALSE);
+    tronca = CreateFileA(pathLog, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (tronca != INVALID_HANDLE_VALUE)
+        CloseHandle(tronca);
+}
+
+/* Sceglie la cartella e il modo, apre il file in sola aggiunta con accesso condiviso; scrive il banner. */
 static void ApriLog(void)
 {
     char pathEseguibile[DIM_PATH];
@@ -51,22 +107,32 @@ static void ApriLog(void)
         dimensioneNota = 1;
         dimensione = ((uint64_t)attributi.nFileSizeHigh << 32) | attributi.nFileSizeLow;
     }
-    flussoLog = _fsopen(pathLog, ModoAperturaLog(dimensioneNota, dimensione), _SH_DENYNO);
-    if (flussoLog == NULL)
+    /* Un file che non c'e' non si tronca: un altro processo puo' averlo appena creato e scritto. */
+    if (ModoAperturaLog(dimensioneNota, dimensione)[0] == 'w' &&
+        (dimensioneNota || (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)))
+        RicominciaLog(dimensioneNota);
+    fileLog = CreateFileA(pathLog, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (fileLog == INVALID_HANDLE_VALUE)
         return;
-    /* Il log resta del processo: i figli avviati ereditando handle non lo ricevono. */
-    SetHandleInformation((HANDLE)_get_osfhandle(_fileno(flussoLog)), HANDLE_FLAG_INHERIT, 0);
-    fputs(BANNER_LOG, flussoLog);
+    ScriviTesto(BANNER_LOG, sizeof BANNER_LOG - 1);
 }
 
+/* Compone data e ora e il testo del chiamante in un record solo e lo scrive con una chiamata. */
 static void ScriviRecord(const char *formato, va_list argomenti)
 {
     time_t adesso = time(NULL);
     struct tm *locale = NULL;
+    char area[DIM_RECORD_LOG];
+    char *record = area;
+    int lungInizio = 0;
+    int lungTesto = 0;
+    va_list copia;
 
-    if (flussoLog == NULL)
+    if (fileLog == INVALID_HANDLE_VALUE)
         ApriLog();
-    if (flussoLog == NULL)
+    if (fileLog == INVALID_HANDLE_VALUE)
         return;
     locale = localtime(&adesso);
     if (locale != NULL)
@@ -74,9 +140,23 @@ static void ScriviRecord(const char *formato, va_list argomenti)
                           locale->tm_year + 1900, locale->tm_hour, locale->tm_min, locale->tm_sec);
     else
         areaTimestamp[0] = '\0';
-    fprintf(flussoLog, "%s: ", areaTimestamp);
-    vfprintf(flussoLog, formato, argomenti);
-    fflush(flussoLog);
+    lungInizio = snprintf(area, sizeof area, "%s: ", areaTimestamp);
+    va_copy(copia, argomenti);
+    lungTesto = vsnprintf(area + lungInizio, sizeof area - (size_t)lungInizio, formato, copia);
+    va_end(copia);
+    if (lungTesto < 0)
+        return;
+    if ((size_t)(lungInizio + lungTesto) >= sizeof area) {
+        /* Un testo piu' lungo dell'area: si compone in memoria presa per l'occasione. */
+        record = (char *)malloc((size_t)(lungInizio + lungTesto) + 1);
+        if (record == NULL)
+            return;
+        memcpy(record, area, (size_t)lungInizio);
+        vsnprintf(record + lungInizio, (size_t)lungTesto + 1, formato, argomenti);
+    }
+    ScriviTesto(record, (size_t)(lungInizio + lungTesto));
+    if (record != area)
+        free(record);
 }
 
 void ScriviLog(const char *formato, ...)

@@ -41,6 +41,7 @@ static void StampaUso(const char *programma)
     printf("\t%s [-s] -r\tRimozione servizio\n", programma);
     printf("\t%s [-s] -start\tAttivazione servizio\n", programma);
     printf("\t%s [-s] -stop\tDisattivazione servizio\n", programma);
+    printf("\t%s -check\tVerifica dell'installazione\n", programma);
     printf("\n\t-s: abilita la modalita' silente (no message box)\n");
 }
 
@@ -256,6 +257,8 @@ int EseguiComando(int argc, char **argv)
         return ComandoSulServizio(COMANDO_AVVIO, silenzioso);
     if (_stricmp(opzione, "-stop") == 0)
         return ComandoSulServizio(COMANDO_ARRESTO, silenzioso);
+    if (_stricmp(opzione, "-check") == 0)
+        return ComandoVerifica();
     StampaUso(argv[0]);
     return 1;
 }

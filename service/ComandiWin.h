@@ -8,6 +8,10 @@
 /* 0 riuscito, 1 fallito (anche opzione sconosciuta, dopo il testo d'uso su standard output). */
 int EseguiComando(int argc, char **argv);
 
+/* tarnel -check: verifica dell'installazione su standard output. 0 se il servizio potrebbe partire
+ * e servire, 1 altrimenti. */
+int ComandoVerifica(void);
+
 /* 1 se il token del processo elenca il gruppo BUILTIN\Administrators, con qualunque attributo. */
 int IsAmministratore(void);
 /* 1 se tra i gruppi c'e' il SID dato (gli attributi non contano). */

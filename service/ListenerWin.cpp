@@ -2,8 +2,6 @@
  * Ogni connessione accettata passa a un thread staccato che ne diventa proprietario. */
 #include "service/service.h"
 
-#include "service/Listener.h"
-
 #include <winsock2.h>
 #include <windows.h>
 
@@ -70,7 +68,8 @@ void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura)
 {
     SOCKET ascolto = (SOCKET)socketAscolto;
     SOCKET accettato = INVALID_SOCKET;
-    HANDLE thread = NULL;
+    struct sockaddr_in client;
+    int lungClient = 0;
 
     /* Una coda d'attesa di 1 lascia in sospeso per secondi, o perde, i client che arrivano insieme. */
     if (listen(ascolto, SOMAXCONN) == SOCKET_ERROR) {
@@ -78,18 +77,12 @@ void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura)
         return;
     }
     for (;;) {
-        accettato = accept(ascolto, NULL, NULL);
+        lungClient = sizeof client;
+        accettato = accept(ascolto, (struct sockaddr *)&client, &lungClient);
         if (accettato == INVALID_SOCKET)
             break;
         NonEreditabile(accettato);
-        thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, (LPTHREAD_START_ROUTINE)procedura, (LPVOID)accettato,
-                              STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-        if (thread == NULL) {
-            ScriviLogErrore("CreateThread");
-            closesocket(accettato);
-        } else {
-            CloseHandle(thread);
-        }
+        AvviaConnessione((SocketRete)accettato, &client, procedura);
         if (listen(ascolto, SOMAXCONN) == SOCKET_ERROR)
             break;
     }

@@ -7,6 +7,8 @@
 
 #include <string.h>
 
+#include <string>
+
 TEST(Log, TimestampGiornoMeseAnnoOraConZeri)
 {
     char area[32];
@@ -41,6 +43,21 @@ TEST(Log, ModoAperturaAiDueLatiDelLimite)
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.dimensione);
         EXPECT_STREQ(caso.modo, ModoAperturaLog(caso.nota, caso.dimensione));
+    }
+}
+
+TEST(Log, OgniLfDiventaCrLfComeNelModoTesto)
+{
+    struct {
+        std::string testo, file;
+    } casi[] = {{"", ""}, {"riga\n", "riga\r\n"}, {"\n\n", "\r\n\r\n"}, {"di sistema\r\n", "di sistema\r\r\n"},
+                {std::string("a\0b\n", 4), std::string("a\0b\r\n", 5)}, {"senza a capo", "senza a capo"}};
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.testo);
+        ASSERT_EQ(caso.file.size(), DimensioneConCrLf(caso.testo.data(), caso.testo.size()));
+        std::string uscita(caso.file.size(), 'x');
+        AggiungiCrLf(&uscita[0], caso.testo.data(), caso.testo.size());
+        EXPECT_EQ(caso.file, uscita);
     }
 }
 

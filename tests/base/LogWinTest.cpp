@@ -55,6 +55,8 @@ TEST_F(LogFile, LimiteDiDimensioneValutatoSoloAllApertura)
         size_t dimensione;
         bool ricomincia;
     } casi[] = {{DIMENSIONE_MASSIMA_LOG - 1, false}, {DIMENSIONE_MASSIMA_LOG, false}, {DIMENSIONE_MASSIMA_LOG + 1, true}};
+    // Il file ricominciato resta come tarnel.log.1, al posto di uno precedente.
+    ASSERT_TRUE(ScriviFile(pathLog + ".1", "precedente"));
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.dimensione);
         std::string vecchio(caso.dimensione, 'v');
@@ -64,7 +66,9 @@ TEST_F(LogFile, LimiteDiDimensioneValutatoSoloAllApertura)
         std::string atteso = bannerFile + timestamp + "record\r\n";
         if (caso.ricomincia) {
             EXPECT_TRUE(CorrispondeTutto(contenuto, atteso)) << contenuto;
+            EXPECT_EQ(vecchio, LeggiFile(pathLog + ".1"));
         } else {
+            EXPECT_EQ("precedente", LeggiFile(pathLog + ".1"));
             ASSERT_GT(contenuto.size(), vecchio.size());
             EXPECT_EQ(vecchio, contenuto.substr(0, vecchio.size()));
             EXPECT_TRUE(CorrispondeTutto(contenuto.substr(vecchio.size()), atteso)) << contenuto.substr(vecchio.size());
@@ -142,4 +146,44 @@ TEST_F(LogFile, MoltiThreadLascianoOgniRecordIntero)
         inizio = fine + 1;
     }
     EXPECT_EQ(numThread * numRecord, righe);
+}
+
+TEST_F(LogFile, DueProcessiNonSiCopronoMai)
+{
+    // Il primo crea il file; il secondo parte quando il file c'e' e vi accoda. Scrivono insieme.
+    const int numRecord = 500;
+    HANDLE primo = AvviaProcesso("\"" + eseguibile + "\" n:A:" + std::to_string(numRecord));
+    ASSERT_NE(nullptr, primo);
+    for (int i = 0; i < 5000 && GetFileAttributesA(pathLog.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
+        Sleep(1);
+    EXPECT_EQ(0, Scrivi("n:B:" + std::to_string(numRecord)));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(primo, 30000));
+    CloseHandle(primo);
+
+    std::string contenuto = LeggiFile(pathLog);
+    std::string rigaBanner = bannerFile.substr(4, bannerFile.size() - 8) + "\r";  // senza le righe vuote
+    std::regex record("^" + timestamp + "processo ([AB]) record ([0-9]{4}) abcdefghijklmnopqrstuvwxyz0123456789\r$");
+    int prossimo[2] = {0, 0}, banner2 = 0, alternanze = 0;
+    char ultimo = 0;
+    size_t inizio = 0;
+    while (inizio < contenuto.size()) {
+        size_t fine = contenuto.find('\n', inizio);
+        ASSERT_NE(std::string::npos, fine);
+        std::string riga = contenuto.substr(inizio, fine - inizio);
+        inizio = fine + 1;
+        if (riga == "\r" || riga == rigaBanner) {
+            banner2 += riga == rigaBanner;
+            continue;
+        }
+        std::smatch parti;
+        ASSERT_TRUE(std::regex_match(riga, parti, record)) << riga;
+        char processo = parti[1].str()[0];
+        EXPECT_EQ(prossimo[processo - 'A']++, std::stoi(parti[2]));  // ognuno in ordine, nessuno perso o doppio
+        alternanze += ultimo != 0 && ultimo != processo;
+        ultimo = processo;
+    }
+    EXPECT_EQ(2, banner2);
+    EXPECT_EQ(numRecord, prossimo[0]);
+    EXPECT_EQ(numRecord, prossimo[1]);
+    EXPECT_GT(alternanze, 1) << "i due processi non hanno scritto insieme";
 }

@@ -2,6 +2,7 @@
  *   r:TESTO         ScriviLog("%s", TESTO), con \n nel testo come a capo
  *   e:CODICE:TESTO  SetLastError(CODICE), poi ScriviLogErrore("%s", TESTO)
  *   t:THREAD:RECORD THREAD thread scrivono RECORD record ciascuno, tutti insieme
+ *   n:NOME:RECORD   RECORD record "processo NOME record N", con una breve pausa dopo ognuno
  *   x:CARTELLA      rimuove la cartella
  *   p               scrive nel log il proprio pathFileLog() */
 #include "base/base.h"
@@ -75,6 +76,17 @@ int main(int argc, char **argv)
         case 't': {
             char *separatore = strchr(resto, ':');
             ScriviInParallelo(atoi(resto), separatore != NULL ? atoi(separatore + 1) : 1);
+            break;
+        }
+        case 'n': {
+            char *separatore = strchr(resto, ':');
+            int numRecord = separatore != NULL ? atoi(separatore + 1) : 1;
+            if (separatore != NULL)
+                *separatore = '\0';
+            for (int n = 0; n < numRecord; n++) {
+                ScriviLog("processo %s record %04d %s\n", resto, n, "abcdefghijklmnopqrstuvwxyz0123456789");
+                Sleep(1);
+            }
             break;
         }
         case 'x':

@@ -175,3 +175,38 @@ std::string Letterale(const std::string &testo)
     }
     return risultato;
 }
+
+int EseguiConUscita(const std::string &riga, std::string *uscita)
+{
+    std::string pathUscita = CartellaEseguibile() + "uscita_comandi.txt";
+    SECURITY_ATTRIBUTES ereditabile = {sizeof ereditabile, NULL, TRUE};
+    HANDLE file = CreateFileA(pathUscita.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &ereditabile, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    STARTUPINFOA avvio;
+    PROCESS_INFORMATION processo;
+    ZeroMemory(&avvio, sizeof avvio);
+    avvio.cb = sizeof avvio;
+    avvio.dwFlags = STARTF_USESTDHANDLES;
+    avvio.hStdOutput = file;
+    avvio.hStdError = file;
+    avvio.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::string modificabile = riga;
+    DWORD codice = (DWORD)-1;
+    if (CreateProcessA(NULL, &modificabile[0], NULL, NULL, TRUE, 0, NULL, NULL, &avvio, &processo)) {
+        if (WaitForSingleObject(processo.hProcess, 30000) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(processo.hProcess, &codice))
+            codice = (DWORD)-1;
+        CloseHandle(processo.hThread);
+        CloseHandle(processo.hProcess);
+    }
+    CloseHandle(file);
+    std::string testo = LeggiFile(pathUscita);
+    uscita->clear();
+    for (char carattere : testo)
+        if (carattere != '\r')
+            *uscita += carattere;
+    DeleteFileA(pathUscita.c_str());
+    return (int)codice;
+}

@@ -24,6 +24,9 @@ HANDLE AvviaProcesso(const std::string &rigaComando);
 HANDLE AvviaDormiente(const std::string &path);
 /* Esegue una riga di comando e ne attende la fine; il codice d'uscita, o -1 se non parte o non finisce. */
 int EseguiProcesso(const std::string &rigaComando, DWORD attesaMs);
+/* Esegue una riga di comando con standard output ed error in un file (al piu' 30 s); il codice
+ * d'uscita (-1 se non parte o non finisce) e l'uscita senza CR. */
+int EseguiConUscita(const std::string &riga, std::string *uscita);
 /* Percorso Windows dell'eseguibile o della cartella Linux dati (Z:\...). */
 std::string PathDaLinux(const std::string &pathLinux);
 /* Client TCP su 127.0.0.1:porta; INVALID_SOCKET se non si connette. */

@@ -151,23 +151,24 @@ static unsigned long __stdcall ConnessioneDiProva(void *parametro)
 
 struct AvvioCiclo {
     SocketRete ascolto;
+    ProceduraConnessione procedura;
 };
 
 static DWORD WINAPI EseguiCiclo(LPVOID parametro)
 {
-    CicloAccept(((AvvioCiclo *)parametro)->ascolto, ConnessioneDiProva);
+    CicloAccept(((AvvioCiclo *)parametro)->ascolto, ((AvvioCiclo *)parametro)->procedura);
     return 0;
 }
 
 /* Apre il listener su una porta di prova e fa girare CicloAccept su un thread. */
 class CicloAcceptProva : public Listener {
 protected:
-    void Avvia(int porta, int attese)
+    void Avvia(int porta, int attese, const std::string &regole = "")
     {
         connessioniAttive = 0;
         connessioniAttese = attese;
         tuttiPresenti = CreateEventA(NULL, TRUE, FALSE, NULL);
-        Configura("SOCKET=" + std::to_string(porta) + "\n");
+        Configura("SOCKET=" + std::to_string(porta) + "\n" + regole);
         const char *passo = NULL;
         ASSERT_EQ(1, ApriListener(share.c_str(), "GEST1", &avvio.ascolto, &passo));
         ciclo = CreateThread(NULL, 0, EseguiCiclo, &avvio, 0, &idCiclo);
@@ -191,7 +192,7 @@ protected:
         CloseHandle(tuttiPresenti);
         EXPECT_THAT(LogDa(inizioLog), HasSubstr(": listen: errore "));
     }
-    AvvioCiclo avvio{SOCKET_NON_VALIDO};
+    AvvioCiclo avvio{SOCKET_NON_VALIDO, ConnessioneDiProva};
     HANDLE ciclo = NULL;
     DWORD idCiclo = 0;
 };
@@ -274,4 +275,28 @@ TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
     EXPECT_LT(durata, 5000u);
     RecordProperty("millisecondi", (int)durata);
     Ferma();
+}
+
+/* Una procedura che finisce il proprio thread dall'interno, come fa l'aggiornamento del servizio. */
+static unsigned long __stdcall ConnessioneCheEsceDalThread(void *parametro)
+{
+    closesocket((SOCKET)parametro);
+    ++connessioniAttive;
+    ExitThread(0);
+}
+
+TEST_F(CicloAcceptProva, ThreadFinitoConExitThreadLiberaLaConversazione)
+{
+    // Con una sola conversazione per indirizzo, ognuna deve liberare il posto per la seguente.
+    avvio.procedura = ConnessioneCheEsceDalThread;
+    Avvia(PortaProva(105), 0, "MAXCLIENT=1\n");
+    for (int servite = 1; servite <= 3; servite++) {
+        for (int prova = 0; prova < 50 && connessioniAttive < servite; prova++) {
+            closesocket(ConnettiLoopback(PortaProva(105)));
+            Sleep(100);
+        }
+        ASSERT_EQ(servite, connessioniAttive.load());
+    }
+    Ferma();
+    ConfigAmmissioneDefault(&ammissioneServizio);
 }

@@ -140,6 +140,58 @@ TEST_F(PortaSocket, RigaPiuLungaDelBufferContinuaComeRigaSeguente)
     EXPECT_EQ(7000, porta);  // il commento copre solo la prima lettura
 }
 
+TEST_F(PortaSocket, ChiaviDellAmmissione)
+{
+    struct {
+        const char *contenuto;
+        int esito;
+        int numReti, maxClient, maxConn;
+        const char *log;  // righe dopo quella della porta
+    } casi[] = {
+        {"SOCKET=5000\n", 1, 0, 128, 1024, ""},
+        {"CLIENT=127.0.0.2\nMAXCLIENT=4\nMAXCLIENT=9\nCLIENT=10.0.0.0/8\nMAXCONN=0\n", 1, 2, 4, 0,
+         "Ammessi i client di 127.0.0.2/32\nAmmessi i client di 10.0.0.0/8\n"},
+        {"#CLIENT=x\nMAXCONN=7\n", 1, 0, 128, 7, ""},
+        {"CLIENT=127.0.0.2\nCLIENT=127.0.0.300\n", 0, 1, 128, 1024,
+         "Il valore \"127.0.0.300\" della chiave CLIENT nel file di configurazione \"$\" non e' valido\n"},
+        {"MAXCLIENT=-1\nMAXCONN=x\n", 0, 0, 128, 1024,
+         "Il valore \"-1\" della chiave MAXCLIENT nel file di configurazione \"$\" non e' valido\n"},
+        {"MAXCONN=1 \n", 0, 0, 128, 1024,
+         "Il valore \"1 \" della chiave MAXCONN nel file di configurazione \"$\" non e' valido\n"},
+        {"SOCKET=0\nMAXCONN=x\n", 0, 0, 128, 1024, nullptr},  // la porta non valida ferma prima
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.contenuto);
+        ScriviConf(share, caso.contenuto);
+        SvuotaLogMemoria();
+        ConfigServizio config;
+        EXPECT_EQ(caso.esito, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(caso.numReti, config.ammissione.numReti);
+        EXPECT_EQ(caso.maxClient, config.ammissione.maxClient);
+        EXPECT_EQ(caso.maxConn, config.ammissione.maxConn);
+        std::string log = TestoLogMemoria();
+        size_t dopoPorta = log.find("\n", log.find("porta socket")) + 1;
+        if (caso.log == nullptr) {
+            EXPECT_EQ(std::string::npos, log.find("chiave"));
+            continue;
+        }
+        std::string atteso = caso.log;
+        size_t segno = atteso.find('$');
+        if (segno != std::string::npos)
+            atteso.replace(segno, 1, PathConf(share));
+        EXPECT_EQ(atteso, log.substr(dopoPorta));
+    }
+    // Le regole lette passano al ciclo di accept solo se tutto il file e' valido.
+    ScriviConf(share, "MAXCLIENT=4\n");
+    int porta = 0;
+    ASSERT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    EXPECT_EQ(4, ammissioneServizio.maxClient);
+    ScriviConf(share, "MAXCLIENT=5\nCLIENT=x\n");
+    ASSERT_EQ(0, ::PortaSocket(share.c_str(), "GEST1", &porta));
+    EXPECT_EQ(4, ammissioneServizio.maxClient);
+    ConfigAmmissioneDefault(&ammissioneServizio);
+}
+
 TEST(PortaSocketPercorso, RadiceDiDriveNonRaddoppiaLaBarra)
 {
     SvuotaLogMemoria();

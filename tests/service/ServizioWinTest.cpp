@@ -218,11 +218,11 @@ TEST_F(Servizio, InterrogateEComandoUtenteLoLascianoInEsecuzione)
     EXPECT_TRUE(ControlService(servizio, 255, &stato)) << GetLastError();
     Sleep(500);
     EXPECT_EQ((DWORD)SERVICE_RUNNING, Stato());
+    std::string log = LogServizio();  // prima della connessione, che scrive le sue righe
     SOCKET client = ConnettiLoopback(porta);
     EXPECT_NE(INVALID_SOCKET, client);
     closesocket(client);
 
-    std::string log = LogServizio();
     EXPECT_TRUE(InOrdine(log, {": ServerCtrlHandlerEx - ricevuto comando dwControl -> 4  dwEventType -> 0 \r\n ",
                                ": ServerCtrlHandlerEx - ricevuto comando di INTERROGATE\r\n",
                                ": ServerCtrlHandlerEx - ricevuto comando dwControl -> 128  dwEventType -> 0 \r\n ",
@@ -338,4 +338,232 @@ TEST(ServizioDaConsole, SenzaArgomentiFuoriDalGestoreEsceConUno)
     EXPECT_THAT(LeggiFile(cartella + "\\tarnel.log"), HasSubstr(": StartServiceCtrlDispatcher: errore 1063: "));
     EXPECT_EQ(1, EseguiProcesso("\"" + cartella + "\\tarnel.exe\" -x", 60000));
     RimuoviAlbero(cartella);
+}
+
+/* Un client muto da un indirizzo di loopback scelto verso il servizio su 127.0.0.1. */
+static SOCKET ConnettiDa(const char *sorgente, int porta)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in indirizzo = {};
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_addr.s_addr = inet_addr(sorgente);
+    if (s == INVALID_SOCKET || bind(s, (struct sockaddr *)&indirizzo, sizeof indirizzo) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    indirizzo.sin_addr.s_addr = inet_addr("127.0.0.1");
+    indirizzo.sin_port = htons((u_short)porta);
+    if (connect(s, (struct sockaddr *)&indirizzo, sizeof indirizzo) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+/* true se il servizio ha chiuso la connessione entro attesaMs; false se la tiene aperta (la ammette:
+ * il thread aspetta lo scambio delle chiavi, che un client muto non comincia). */
+static bool ChiusaDalServizio(SOCKET s, DWORD attesaMs)
+{
+    char dato = 0;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char *)&attesaMs, sizeof attesaMs);
+    int n = recv(s, &dato, 1, 0);
+    return n == 0 || (n < 0 && WSAGetLastError() != WSAETIMEDOUT);
+}
+
+static unsigned PortaLocale(SOCKET s)
+{
+    struct sockaddr_in locale = {};
+    int lung = sizeof locale;
+    getsockname(s, (struct sockaddr *)&locale, &lung);
+    return ntohs(locale.sin_port);
+}
+
+static size_t Occorrenze(const std::string &testo, const std::string &cercato)
+{
+    size_t volte = 0;
+    for (size_t da = testo.find(cercato); da != std::string::npos; da = testo.find(cercato, da + 1))
+        volte++;
+    return volte;
+}
+
+class AmmissioneServizio : public Servizio {
+protected:
+    void Avvia(int porta, const std::string &regole)
+    {
+        Configura("SOCKET=" + std::to_string(porta) + "\n" + regole);
+        ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+        ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+    }
+    /* Il client vero da 127.0.0.1 chiede la versione: true se ha la risposta. */
+    bool VersioneRisposta(int porta)
+    {
+        std::string uscite = CartellaNuova("ammissioneclienti");
+        Cliente cliente = AvviaClienteGrafico(PATH_CLIENTEGRAFICO, porta, uscite, "--limite 10 versione");
+        EsitoCliente esito = AttendiCliente(cliente, 30000);
+        RimuoviAlbero(uscite);
+        return esito.codice == 0 && esito.uscita.find("versione: ") != std::string::npos;
+    }
+    /* Attende (al piu' 10 s) che una connessione da sorgente sia di nuovo ammessa. */
+    bool DiNuovoAmmessa(const char *sorgente, int porta)
+    {
+        for (int i = 0; i < 50; i++) {
+            SOCKET s = ConnettiDa(sorgente, porta);
+            bool aperta = s != INVALID_SOCKET && !ChiusaDalServizio(s, 200);
+            closesocket(s);
+            if (aperta)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(AmmissioneServizio, SoloGliIndirizziDiClientEUnaRigaDiRifiutoAlMinuto)
+{
+    const int porta = PortaProva(211);
+    Avvia(porta, "CLIENT=127.0.0.2\n");
+    SOCKET ammesso = ConnettiDa("127.0.0.2", porta);
+    ASSERT_NE(INVALID_SOCKET, ammesso);
+    EXPECT_FALSE(ChiusaDalServizio(ammesso, 1000));
+    unsigned portaAmmesso = PortaLocale(ammesso);
+    closesocket(ammesso);
+    for (int i = 0; i < 6; i++) {
+        SOCKET rifiutato = ConnettiDa("127.0.0.1", porta);
+        ASSERT_NE(INVALID_SOCKET, rifiutato);
+        EXPECT_TRUE(ChiusaDalServizio(rifiutato, 5000)) << i;
+        closesocket(rifiutato);
+    }
+    std::string log = LogServizio();
+    EXPECT_TRUE(InOrdine(log, {": Ammessi i client di 127.0.0.2/32\r\n", ": Servizio di attivazione applicativi QOR in esecuzione\r\n",
+                               ": AttivazioneClient - connessione da 127.0.0.2:" + std::to_string(portaAmmesso) + "\r\n",
+                               ": CicloAccept - connessione da 127.0.0.1 rifiutata: indirizzo non ammesso\r\n"}));
+    EXPECT_EQ(1u, Occorrenze(log, "rifiutata")) << log;
+    EXPECT_EQ(1u, Occorrenze(log, "AttivazioneClient - connessione da")) << log;
+}
+
+TEST_F(AmmissioneServizio, MaxClientRifiutaLaQuintaDaUnIndirizzoNonLAltro)
+{
+    const int porta = PortaProva(212);
+    Avvia(porta, "MAXCLIENT=4\n");
+    std::vector<SOCKET> muti;
+    for (int i = 0; i < 4; i++) {
+        muti.push_back(ConnettiDa("127.0.0.2", porta));
+        ASSERT_NE(INVALID_SOCKET, muti.back());
+    }
+    for (SOCKET s : muti)
+        EXPECT_FALSE(ChiusaDalServizio(s, 200));
+    SOCKET quinta = ConnettiDa("127.0.0.2", porta);
+    EXPECT_TRUE(ChiusaDalServizio(quinta, 5000));
+    closesocket(quinta);
+    EXPECT_TRUE(VersioneRisposta(porta));
+    for (SOCKET s : muti)
+        closesocket(s);
+    EXPECT_TRUE(DiNuovoAmmessa("127.0.0.2", porta));
+    EXPECT_THAT(LogServizio(),
+                HasSubstr(": CicloAccept - connessione da 127.0.0.2 rifiutata: 4 conversazioni in corso da questo indirizzo\r\n"));
+}
+
+TEST_F(AmmissioneServizio, MillecinquecentoConnessioniMuteNonFermanoGliAltri)
+{
+    const int porta = PortaProva(213);
+    const int numMute = 1500;
+    Avvia(porta, "");
+    std::vector<SOCKET> muti;
+    DWORD inizio = GetTickCount();
+    for (int i = 0; i < numMute && GetTickCount() - inizio < 60000; i++) {
+        SOCKET s = ConnettiDa("127.0.0.2", porta);
+        if (s == INVALID_SOCKET)
+            break;
+        muti.push_back(s);
+    }
+    EXPECT_EQ((size_t)numMute, muti.size());
+    DWORD primaDellaVersione = GetTickCount();
+    EXPECT_TRUE(VersioneRisposta(porta));
+    EXPECT_LT(GetTickCount() - primaDellaVersione, 10000u);
+    for (SOCKET s : muti)
+        closesocket(s);
+    EXPECT_TRUE(DiNuovoAmmessa("127.0.0.2", porta));
+    std::string log = LogServizio();
+    EXPECT_EQ(1u, Occorrenze(log, "rifiutata: 128 conversazioni in corso da questo indirizzo\r\n")) << log.substr(log.size() > 4000 ? log.size() - 4000 : 0);
+}
+
+TEST_F(Servizio, ValoreNonValidoDiUnaChiaveFermaLAvvio)
+{
+    for (const char *chiave : {"CLIENT", "MAXCLIENT", "MAXCONN"}) {
+        SCOPED_TRACE(chiave);
+        DeleteFileA((cartellaBin + "\\tarnel.log").c_str());
+        Configura(std::string(chiave) + "=-1\n");
+        ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+        std::string log = LogServizio();
+        EXPECT_THAT(log, HasSubstr(": Il valore \"-1\" della chiave " + std::string(chiave) +
+                                   " nel file di configurazione \"\\GEST1\\prg\\etc\\tarnel.cfg\" non e' valido\r\n"));
+        EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
+    }
+}
+
+/* tarnel -check dall'ambiente di prova: il codice d'uscita e le righe. */
+class Verifica : public Servizio {
+protected:
+    void SetUp() override
+    {
+        Servizio::SetUp();
+        for (const char *runtime : {"trimox3.exe", "trimox4.exe"})
+            ASSERT_TRUE(ScriviFile(cartellaBin + "\\" + runtime, "MZ"));
+    }
+    int Esegui(std::string *uscita) { return EseguiConUscita("\"" + cartellaBin + "\\tarnel.exe\" -check", uscita); }
+    static std::string UltimaRiga(std::string uscita)
+    {
+        while (!uscita.empty() && uscita.back() == '\n')
+            uscita.pop_back();
+        return uscita.substr(uscita.rfind('\n') + 1);
+    }
+};
+
+TEST_F(Verifica, AmbienteBuonoEServizioInEsecuzione)
+{
+    const int porta = PortaProva(214);
+    Configura("SOCKET=" + std::to_string(porta) + "\nCLIENT=127.0.0.0/8\nMAXCLIENT=0\n");
+    std::string uscita;
+    EXPECT_EQ(0, Esegui(&uscita)) << uscita;
+    EXPECT_TRUE(InOrdine(uscita, {"Versione: ", "Ambiente in linea: C:\\GEST1 (radice locale C:\\GEST1)\n",
+                                  "Drive C: raggiungibile", "Servizio \"tarnel\" registrato: eseguibile " + cartellaBin +
+                                  "\\tarnel.exe, avvio manuale, stato fermo\n",
+                                  "Porta " + std::to_string(porta) + ": libera\n", "Client ammessi: 127.0.0.0/8\n",
+                                  "Conversazioni per indirizzo al massimo: 0 (nessun limite)\n",
+                                  "Conversazioni in tutto al massimo: 1024\n", "Programma presente: " + cartellaBin + "\\trimox3.exe\n",
+                                  "Programma mancante: " + cartellaBin + "\\kvix32a.exe\n",
+                                  "Verifica riuscita: il servizio puo' partire e servire\n"}));
+    // Con il servizio in esecuzione la porta e' la sua.
+    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+    ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
+    EXPECT_EQ(0, Esegui(&uscita)) << uscita;
+    EXPECT_THAT(uscita, HasSubstr("Porta " + std::to_string(porta) + ": occupata dal servizio in esecuzione\n"));
+}
+
+TEST_F(Verifica, OgniDifettoDaUscita1ConIlMotivoInFondo)
+{
+    const int porta = PortaProva(215);
+    struct {
+        const char *conf;
+        bool occupa;
+        const char *togli;
+        std::string motivo;
+    } casi[] = {
+        {"", false, "trimox4.exe", "Programma mancante: " + cartellaBin + "\\trimox4.exe"},
+        {"", true, nullptr, "Porta " + std::to_string(porta) + ": occupata da un altro programma"},
+        {"MAXCONN=molte\n", false, nullptr, "Configurazione \\GEST1\\prg\\etc\\tarnel.cfg non valida"},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.motivo);
+        Configura("SOCKET=" + std::to_string(porta) + "\n" + caso.conf);
+        SOCKET occupante = caso.occupa ? OccupaPorta(porta) : INVALID_SOCKET;
+        if (caso.togli != nullptr)
+            DeleteFileA((cartellaBin + "\\" + caso.togli).c_str());
+        std::string uscita;
+        EXPECT_EQ(1, Esegui(&uscita)) << uscita;
+        EXPECT_EQ(0u, UltimaRiga(uscita).find("Verifica fallita: " + caso.motivo)) << uscita;
+        if (occupante != INVALID_SOCKET)
+            closesocket(occupante);
+        ASSERT_TRUE(ScriviFile(cartellaBin + "\\trimox4.exe", "MZ"));
+    }
 }

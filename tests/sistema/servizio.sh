@@ -61,8 +61,11 @@ rm -f "$RADICE"/build/raffica.*
 echo "     raffica: $serviti di $RAFFICA client serviti in ${durata} s"
 verifica "raffica di $RAFFICA client tutti serviti" [ "$serviti" -eq "$RAFFICA" ]
 
-"$WINE" sc stop tarnel </dev/null >/dev/null 2>&1
+# L'arresto dalla riga di comando: il suo processo accoda al log che il servizio ha creato.
+"$WINE" "$BIN_AMBIENTE\\tarnel.exe" -s -stop </dev/null >/dev/null 2>&1
 verifica "STOP porta il servizio a STOPPED" attendi_stato STOPPED 50
+verifica "log: la riga del comando resta accanto a quelle del servizio" nel_log ": main - Eseguo arresto del servizio"
+verifica "log: chi si e' connesso" nel_log ": AttivazioneClient - connessione da 127.0.0.1:"
 verifica "log: servizio in esecuzione" nel_log ": Servizio di attivazione applicativi QOR in esecuzione"
 verifica "log: comando di STOP" nel_log ": ServerCtrlHandlerEx - ricevuto comando di STOP"
 

@@ -1,0 +1,281 @@
+/* service/VerificaWin.cpp - tarnel -check: verifica dell'installazione senza cambiare nulla nel
+ * sistema. Una riga per ogni cosa trovata su standard output; l'ultima dice se il servizio potrebbe
+ * partire e servire e, se no, perche'. Non servono i diritti di amministratore. */
+/* winsock2.h prima di windows.h, che ComandiWin.h include. */
+#include <winsock2.h>
+
+#include "service/ComandiWin.h"
+
+#include "install/install.h"
+#include "launch/launch.h"
+#include "setup/setup.h"
+#include "service/service.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <windows.h>
+#include <iphlpapi.h>
+
+/* Il primo motivo per cui il servizio non potrebbe partire o servire; vuoto se nessuno. */
+typedef struct Verifica {
+    char motivo[DIM_PATH * 2];
+} Verifica;
+
+static void Riga(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
+static void Riga(const char *formato, ...)
+{
+    va_list argomenti;
+    va_start(argomenti, formato);
+    vprintf(formato, argomenti);
+    va_end(argomenti);
+    putchar('\n');
+}
+
+/* Una riga di difetto; il primo diventa il motivo dell'ultima riga. */
+static void Difetto(Verifica *verifica, const char *formato, ...) __attribute__((format(gnu_printf, 2, 3)));
+static void Difetto(Verifica *verifica, const char *formato, ...)
+{
+    char testo[DIM_PATH * 2];
+    va_list argomenti;
+    va_start(argomenti, formato);
+    vsnprintf(testo, sizeof testo, formato, argomenti);
+    va_end(argomenti);
+    Riga("%s", testo);
+    if (verifica->motivo[0] == '\0')
+        CopiaTesto(verifica->motivo, sizeof verifica->motivo, testo);
+}
+
+/* Gli ambienti come li trova l'avvio del servizio; il drive dell'ambiente in linea e' solo provato. */
+static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale)
+{
+    const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
+    char cartella[DIM_PATH];
+
+    if (!AnalisiAmbientiInstallati()) {
+        Difetto(verifica, "Installazione non riconosciuta dal percorso dell'eseguibile (dettagli nel file di log %s)",
+                pathFileLog());
+        return 0;
+    }
+    RadiceAmbiente(inLinea, radice, DIM_PATH);
+    if (inLinea->strPathShare[0] != '\0')
+        RadiceLocaleAmbiente(inLinea, radiceLocale, DIM_PATH);
+    else
+        CopiaTesto(radiceLocale, DIM_PATH, radice);
+    Riga("Ambiente in linea: %s (radice locale %s)", radice, radiceLocale);
+    for (int i = 1; i < TabellaInfoInstallazione.numAmbienti; i++)
+        Riga("Ambiente duplicato: %s", TabellaInfoInstallazione.ambienti[i].drive);
+    FormattaTesto(cartella, sizeof cartella, "%c:\\%s", inLinea->drive[0], inLinea->sistInfo);
+    /* Come all'avvio del servizio, il drive dell'ambiente diventa quello corrente del processo:
+     * le radici senza drive (ambiente stand alone) vi si riferiscono. */
+    if (CambiaDriveCorrente(inLinea->drive[0]) && EsisteCartella(cartella))
+        Riga("Drive %c: raggiungibile, con la cartella %s", inLinea->drive[0], cartella);
+    else if (inLinea->strPathShare[0] != '\0' && EsisteCartella(radiceLocale))
+        Riga("Drive %c: non raggiungibile: il servizio lo collegherebbe a %s", inLinea->drive[0],
+             inLinea->strPathShare);
+    else
+        Difetto(verifica, "Drive %c: non raggiungibile e senza cartella locale: il servizio non partirebbe",
+                inLinea->drive[0]);
+    return 1;
+}
+
+/* Il processo che ascolta sulla porta, se la tabella TCP del sistema lo dice; 0 se non si sa. */
+static DWORD ProcessoInAscolto(int porta)
+{
+    char area[64 * 1024];
+    MIB_TCPTABLE_OWNER_PID *tabella = (MIB_TCPTABLE_OWNER_PID *)area;
+    DWORD dim = sizeof area;
+
+    if (GetExtendedTcpTable(tabella, &dim, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
+        return 0;
+    for (DWORD i = 0; i < tabella->dwNumEntries; i++)
+        if (ntohs((u_short)tabella->table[i].dwLocalPort) == porta)
+            return tabella->table[i].dwOwningPid;
+    return 0;
+}
+
+/* La porta: libera, del servizio in esecuzione (processo del servizio in ascolto su di essa, o se
+ * il sistema non lo dice servizio in esecuzione), o di un altro programma. */
+static void VerificaPorta(Verifica *verifica, int porta, DWORD processoServizio)
+{
+    WSADATA dati;
+    SOCKET prova = INVALID_SOCKET;
+    struct sockaddr_in indirizzo;
+    int libera = 0;
+    DWORD proprietario = 0;
+
+    if (WSAStartup(0x0101, &dati) != 0) {
+        Difetto(verifica, "Porta %d: impossibile provarla (Winsock non disponibile)", porta);
+        return;
+    }
+    prova = socket(AF_INET, SOCK_STREAM, 0);
+    ZeroMemory(&indirizzo, sizeof indirizzo);
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_addr.s_addr = htonl(INADDR_ANY);
+    indirizzo.sin_port = htons((u_short)porta);
+    libera = prova != INVALID_SOCKET && bind(prova, (struct sockaddr *)&indirizzo, sizeof indirizzo) == 0;
+    if (prova != INVALID_SOCKET)
+        closesocket(prova);
+    if (libera) {
+        Riga("Porta %d: libera", porta);
+    } else {
+        proprietario = ProcessoInAscolto(porta);
+        if (processoServizio != 0 && (proprietario == 0 || proprietario == processoServizio))
+            Riga("Porta %d: occupata dal servizio in esecuzione", porta);
+        else
+            Difetto(verifica, "Porta %d: occupata da un altro programma", porta);
+    }
+    WSACleanup();
+}
+
+static void RigheAmmissione(const ConfigAmmissione *ammissione)
+{
+    char indirizzo[DIM_TESTO_INDIRIZZO];
+
+    if (ammissione->numReti == 0)
+        Riga("Client ammessi: tutti gli indirizzi");
+    for (int i = 0; i < ammissione->numReti; i++) {
+        TestoIndirizzo(indirizzo, sizeof indirizzo, ammissione->reti[i].indirizzo);
+        Riga("Client ammessi: %s/%d", indirizzo, ammissione->reti[i].prefisso);
+    }
+    Riga("Conversazioni per indirizzo al massimo: %d%s", ammissione->maxClient,
+         ammissione->maxClient == 0 ? " (nessun limite)" : "");
+    Riga("Conversazioni in tutto al massimo: %d%s", ammissione->maxConn, ammissione->maxConn == 0 ? " (nessun limite)" : "");
+}
+
+/* I programmi che una richiesta puo' avviare e i marcatori presenti. */
+static void VerificaProgrammi(Verifica *verifica, const char *radice, const char *radiceLocale)
+{
+    static const char *const altri[] = {"kvix32a.exe", "updqorservice.exe"};
+    char path[DIM_PATH];
+    int cobolVisual = 0;
+
+    FormattaTesto(path, sizeof path, "%s\\prg\\etc\\cobol_vc.cfg", radice);
+    cobolVisual = EsisteFile(path);
+    Riga("COBOL: %s", cobolVisual ? "Visual COBOL (cobol_vc.cfg presente)" : "non Visual COBOL");
+    for (int inChiaro = 0; inChiaro < 2; inChiaro++) {
+        FormattaTesto(path, sizeof path, "%s\\prg\\com\\drumal\\bin\\%s", radice,
+                      ESEGUIBILI_RUNTIME[inChiaro][cobolVisual]);
+        if (EsisteFile(path))
+            Riga("Programma presente: %s", path);
+        else
+            Difetto(verifica, "Programma mancante: %s", path);
+    }
+    for (size_t i = 0; i < sizeof altri / sizeof altri[0]; i++) {
+        FormattaTesto(path, sizeof path, "%s\\prg\\com\\drumal\\bin\\%s", radice, altri[i]);
+        Riga("Programma %s: %s", EsisteFile(path) ? "presente" : "mancante", path);
+    }
+    const char *marcatori[][2] = {{radice, "prg\\aincorso.tst"},
+                                  {radiceLocale, "prg\\com\\drumal\\bin\\tarnel.new"},
+                                  {radice, "prg\\etc\\updatefo.cfg"}};
+    for (size_t i = 0; i < sizeof marcatori / sizeof marcatori[0]; i++) {
+        FormattaTesto(path, sizeof path, "%s\\%s", marcatori[i][0], marcatori[i][1]);
+        if (EsisteFile(path))
+            Riga("Marcatore presente: %s", path);
+    }
+}
+
+static const char *TestoAvvio(DWORD tipo)
+{
+    switch (tipo) {
+    case SERVICE_AUTO_START:
+        return "automatico";
+    case SERVICE_DEMAND_START:
+        return "manuale";
+    case SERVICE_DISABLED:
+        return "disabilitato";
+    default:
+        return "di sistema";
+    }
+}
+
+static const char *TestoStato(DWORD stato)
+{
+    switch (stato) {
+    case SERVICE_RUNNING:
+        return "in esecuzione";
+    case SERVICE_STOPPED:
+        return "fermo";
+    case SERVICE_START_PENDING:
+        return "in avvio";
+    case SERVICE_STOP_PENDING:
+        return "in arresto";
+    default:
+        return "sospeso";
+    }
+}
+
+/* La registrazione del servizio, con il solo diritto di leggerla. Il processo del servizio se e' in
+ * esecuzione, altrimenti 0. */
+static DWORD VerificaRegistrazione(Verifica *verifica)
+{
+    union {
+        QUERY_SERVICE_CONFIGA config;
+        char byte[8192];
+    } area;
+    SERVICE_STATUS_PROCESS stato;
+    SC_HANDLE gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT);
+    SC_HANDLE servizio = NULL;
+    DWORD necessari = 0;
+    DWORD processo = 0;
+
+    if (gestore != NULL)
+        servizio = OpenServiceA(gestore, NOME_SERVIZIO, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+    if (servizio == NULL) {
+        Difetto(verifica, "Servizio \"%s\" non registrato", NOME_SERVIZIO);
+    } else if (!QueryServiceConfigA(servizio, &area.config, sizeof area, &necessari) ||
+               !QueryServiceStatusEx(servizio, SC_STATUS_PROCESS_INFO, (BYTE *)&stato, sizeof stato, &necessari)) {
+        Difetto(verifica, "Servizio \"%s\" registrato ma non leggibile (errore %lu)", NOME_SERVIZIO, GetLastError());
+    } else {
+        Riga("Servizio \"%s\" registrato: eseguibile %s, avvio %s, stato %s", NOME_SERVIZIO,
+             area.config.lpBinaryPathName, TestoAvvio(area.config.dwStartType), TestoStato(stato.dwCurrentState));
+        if (area.config.dwStartType == SERVICE_DISABLED)
+            Difetto(verifica, "Servizio \"%s\" disabilitato", NOME_SERVIZIO);
+        if (stato.dwCurrentState == SERVICE_RUNNING)
+            processo = stato.dwProcessId;
+    }
+    if (servizio != NULL)
+        CloseServiceHandle(servizio);
+    if (gestore != NULL)
+        CloseServiceHandle(gestore);
+    return processo;
+}
+
+int ComandoVerifica(void)
+{
+    const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
+    Verifica verifica;
+    ConfigServizio config;
+    char versione[64];
+    char radice[DIM_PATH];
+    char radiceLocale[DIM_PATH];
+    DWORD processoServizio = 0;
+
+    verifica.motivo[0] = '\0';
+    ScriviLog("main - Eseguo la verifica dell'installazione\n");
+    LeggiVersioneEseguibile(NULL, versione, sizeof versione);
+    Riga("Versione: %s", versione);
+    if (VerificaAmbienti(&verifica, radice, radiceLocale)) {
+        if (!LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config)) {
+            Difetto(&verifica, "Configurazione %s non valida (la chiave e il valore nel file di log %s)",
+                    config.pathConf, pathFileLog());
+        } else {
+            processoServizio = VerificaRegistrazione(&verifica);
+            VerificaPorta(&verifica, config.porta, processoServizio);
+            RigheAmmissione(&config.ammissione);
+        }
+        VerificaProgrammi(&verifica, radice, radiceLocale);
+        if (VerificaAccessiLocalSystem(radiceLocale))
+            Riga("LocalSystem raggiunge la cartella %s", radiceLocale);
+        else
+            Difetto(&verifica, "LocalSystem non raggiunge la cartella %s", radiceLocale);
+    }
+    if (verifica.motivo[0] != '\0') {
+        Riga("Verifica fallita: %s", verifica.motivo);
+        fflush(stdout);
+        return 1;
+    }
+    Riga("Verifica riuscita: il servizio puo' partire e servire");
+    fflush(stdout);
+    return 0;
+}
