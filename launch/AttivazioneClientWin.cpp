@@ -19,7 +19,7 @@ static void AttesaRicezione(SocketRete s, DWORD millisecondi)
 }
 
 /* Avvia il runtime ereditando il solo duplicato del socket (lista esplicita degli handle). */
-static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
+static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato, const char *cartella)
 {
     STARTUPINFOEXA avvio;
     PROCESS_INFORMATION processo;
@@ -43,7 +43,7 @@ static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
     if (!UpdateProcThreadAttribute(avvio.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &duplicato,
                                    sizeof duplicato, NULL, NULL)) {
         ScriviLogErrore("UpdateProcThreadAttribute");
-    } else if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, EXTENDED_STARTUPINFO_PRESENT, blocco, NULL,
+    } else if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, EXTENDED_STARTUPINFO_PRESENT, blocco, cartella,
                                &avvio.StartupInfo, &processo)) {
         ScriviLogErrore("CreateProcess: \"%s\"", comando);
     } else {
@@ -60,6 +60,7 @@ static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
 static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
 {
     char marcatore[DIM_PATH];
+    char cartella[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
@@ -79,7 +80,9 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
     FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s kelvat32", richiesta->dirAmbiente,
                   ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
     ScriviLog("Attivazione applicativo comando = %s \n", comando);
-    AvviaRuntime(comando, blocco, duplicato);
+    /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
+    FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);
+    AvviaRuntime(comando, blocco, duplicato, cartella);
     CloseHandle(duplicato);
     return 1;
 }
@@ -89,24 +92,26 @@ unsigned long __stdcall AttivazioneClient(void *socketAccettato)
     SocketRete s = (SocketRete)socketAccettato;
     RichiestaClient richiesta;
     unsigned long risultato = 1;
+    int esito = 0;
 
     InizializzaRichiesta(&richiesta);
     AttesaRicezione(s, ATTESA_RICEZIONE_CLIENT_MS);
-    if (!NegoziazioneRichiesta(s, &richiesta)) {
+    esito = NegoziazioneRichiesta(s, &richiesta);
+    /* Aggiornamento del servizio avviato: il thread finisce e la connessione resta aperta. */
+    if (esito == NEGOZIAZIONE_FINE_THREAD)
+        return 0;
+    if (esito != NEGOZIAZIONE_RIUSCITA) {
         ScriviLog("Impossibile abilitare l'esecuzione del Client (comunicazione con il client interrotta)\n");
         closesocket((SOCKET)s);
         return 0;
     }
     if (richiesta.richiestaVersione) {
-        char versione[DIM_VERSIONE];
-        LeggiVersioneEseguibile(NULL, versione, sizeof versione);
-        send((SOCKET)s, versione, (int)strlen(versione), 0);
+        send((SOCKET)s, versioneServizio, (int)strlen(versioneServizio), 0);
     } else {
         /* Il runtime eredita il socket senza il limite di attesa della negoziazione. */
         AttesaRicezione(s, 0);
         risultato = AttivaApplicativo(s, &richiesta);
     }
-    SbloccaCartellaLavoro();
     closesocket((SOCKET)s);
     return risultato;
 }

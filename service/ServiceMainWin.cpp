@@ -108,6 +108,7 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     }
     ScriviElencoAmbienti();
     contatoreFileParametri = 0;
+    LeggiVersioneServizio();
 
     if (!ApriListener(inLinea->strPathShare, inLinea->sistInfo, &ascolto, &passoFallito)) {
         errore = GetLastError();

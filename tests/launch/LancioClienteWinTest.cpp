@@ -208,6 +208,7 @@ protected:
         InstallaAmbiente(RADICE, "SOCKET=" + std::to_string(Porta()) + "\r\n");
         InstallaAmbiente(DUPLICATO, "");
         RiempiTabella();
+        LeggiVersioneServizio();
         SocketRete ascolto = SOCKET_NON_VALIDO;
         const char *passo = NULL;
         listenerPronto = ApriListener("C:\\", "E2ECLI", &ascolto, &passo) != 0;
