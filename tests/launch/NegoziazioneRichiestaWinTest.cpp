@@ -126,6 +126,23 @@ TEST_F(Negoziazione, RispostaUgualeAllaRichiestaTranneIlCodiceInEntrambiIModi)
     EXPECT_THAT(log, HasSubstr("AggiornamentoInCorso NON e' presente il file  = " + ambiente.prg + "\\aincorso.tst \n"));
 }
 
+/* Un client che manda la frase in un'area azzerata di 1024 byte, poi la trama: gli zeri sono della
+ * frase e la richiesta e' servita. */
+TEST_F(Negoziazione, FraseInUnAreaAzzerataAccettata)
+{
+    std::string corpo = Corpo(Testa("PROG"));
+    std::string area = std::string(FRASE_IN_CHIARO) + std::string(DIM_CHIAVE - LUNG_FRASE_IN_CHIARO, '\0');
+    AvviaServizio();
+    ASSERT_EQ(DIM_CHIAVE, send((SOCKET)client, area.data(), (int)area.size(), 0));
+    ASSERT_EQ(ESITO_FATTO, invioBufferInChiaro(client, (const uint8_t *)corpo.data(), (int)corpo.size()));
+    std::string attesa = corpo;
+    attesa.replace(5, 4, "0101");
+    EXPECT_EQ(attesa, Risposta(1));
+    lato.join();
+    EXPECT_EQ(1, esito);
+    EXPECT_EQ(1, r.inChiaro);
+}
+
 TEST_F(Negoziazione, RichiesteMalformateRifiutatePrimaDellaRisposta)
 {
     std::vector<std::string> conLF = Kelvatlog3("2024");
