@@ -180,7 +180,7 @@ void LeggiVersioneEseguibile(const char *path, char *testo, size_t dim);
 void LeggiVersioneServizio(void);
 
 /* Procedura del thread di una connessione: il parametro e' il socket accettato, di cui diventa
- * proprietaria. Chiude il socket prima di finire. */
+ * proprietaria. Chiude il socket prima di finire, salvo dopo l'avvio dell'aggiornamento del servizio. */
 unsigned long __stdcall AttivazioneClient(void *socketAccettato);
 #endif
 

@@ -32,9 +32,9 @@ wine_avvia() {
     "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
     wineserver -w >/dev/null 2>&1 </dev/null
   fi
-  # Un secondo drive, Q:, su una cartella del prefisso: le prove vi installano un ambiente duplicato.
+  # Un secondo drive, S:, su una cartella del prefisso: le prove vi installano un ambiente duplicato.
   mkdir -p "$WINEPREFIX/secondo-drive"
-  ln -sfn "$WINEPREFIX/secondo-drive" "$WINEPREFIX/dosdevices/q:"
+  ln -sfn "$WINEPREFIX/secondo-drive" "$WINEPREFIX/dosdevices/s:"
   # Server persistente: i servizi restano vivi anche quando nessun altro programma gira.
   wineserver -p >/dev/null 2>&1 </dev/null
   "$WINE" wineboot >/dev/null 2>&1 </dev/null

@@ -586,7 +586,7 @@ TEST_F(LancioCliente, RichiesteMalformateRifiutatePoiLaVersione)
 
 } // namespace
 
-/* Un secondo drive (Q: del prefisso Wine) con un ambiente duplicato, messo in tabella come record 2
+/* Un secondo drive (S: del prefisso Wine) con un ambiente duplicato, messo in tabella come record 2
  * con lo share trovato dall'enumerazione di prova; l'ambiente in linea resta C:. */
 class LancioSecondoDrive : public LancioCliente {
 protected:
@@ -597,7 +597,7 @@ protected:
     }
     static int ElencaDueDrive(VisitaShare visita, void *contesto)
     {
-        for (const char *share : {"C:\\", "Q:\\"})
+        for (const char *share : {"C:\\", "S:\\"})
             if (visita(contesto, share))
                 return 1;
         return 1;
@@ -605,19 +605,19 @@ protected:
     void SetUp() override
     {
         LancioCliente::SetUp();
-        ASSERT_TRUE(Esiste("Q:\\")) << "manca il drive Q: del prefisso Wine";
+        ASSERT_TRUE(Esiste("S:\\")) << "manca il drive S: del prefisso Wine";
         InstallaAmbiente(SECONDO, "");
         EnumerazioneShare salvata = passiInstallazione.elencaShare;
         passiInstallazione.elencaShare = ElencaDueDrive;
         InfoAmbiente *secondo = &TabellaInfoInstallazione.ambienti[2];
         CopiaTesto(secondo->drive, sizeof secondo->drive, SECONDO);
-        CopiaTesto(secondo->sistInfo, sizeof secondo->sistInfo, "E2EQ");
-        ASSERT_EQ(1, RicercaNetShare("E2EQ", secondo->strPathShare));
+        CopiaTesto(secondo->sistInfo, sizeof secondo->sistInfo, "E2ES");
+        ASSERT_EQ(1, RicercaNetShare("E2ES", secondo->strPathShare));
         passiInstallazione.elencaShare = salvata;
-        EXPECT_STREQ("Q:\\", secondo->strPathShare);
+        EXPECT_STREQ("S:\\", secondo->strPathShare);
         TabellaInfoInstallazione.numAmbienti = 3;
     }
-    static constexpr const char *SECONDO = "Q:\\E2EQ";
+    static constexpr const char *SECONDO = "S:\\E2ES";
 };
 
 TEST_F(LancioSecondoDrive, SediciKelvatlog3InsiemeMetaSulSecondoDrive)
@@ -625,7 +625,7 @@ TEST_F(LancioSecondoDrive, SediciKelvatlog3InsiemeMetaSulSecondoDrive)
     const int quanti = 16;
     std::vector<Cliente> clienti;
     for (int i = 0; i < quanti; i++) {
-        std::string argomenti = "--attesa 1 kelvatlog3 --studio Q" + std::to_string(i) + " --anno 2022";
+        std::string argomenti = "--attesa 1 kelvatlog3 --studio S" + std::to_string(i) + " --anno 2022";
         if (i % 2 == 1)
             argomenti += std::string(" --ambiente ") + SECONDO;
         clienti.push_back(AvviaCliente(argomenti));
@@ -641,13 +641,13 @@ TEST_F(LancioSecondoDrive, SediciKelvatlog3InsiemeMetaSulSecondoDrive)
         EXPECT_EQ(radice + "\\prg\\com\\drumal\\bin\\trimox3.exe kelvat32", r.comando) << i;
         std::string nome = Variabile(r, "VELMAR_START");
         fileParametri.push_back(nome);
-        EXPECT_NE(std::string::npos, FileParametri(nome).find("STUDIO=Q" + std::to_string(i) + "\r\n")) << i;
+        EXPECT_NE(std::string::npos, FileParametri(nome).find("STUDIO=S" + std::to_string(i) + "\r\n")) << i;
     }
     std::sort(fileParametri.begin(), fileParametri.end());
     EXPECT_EQ(fileParametri.end(), std::unique(fileParametri.begin(), fileParametri.end()));
 }
 
-/* Stand alone: dopo una richiesta sul duplicato di Q: la versione e tarnel.new guardano il drive
+/* Stand alone: dopo una richiesta sul duplicato di S: la versione e tarnel.new guardano il drive
  * dell'ambiente in linea, non quello dell'ultima richiesta. */
 TEST_F(LancioSecondoDrive, NuovoServizioSulDriveDellAmbienteInLineaDopoIlDuplicato)
 {
