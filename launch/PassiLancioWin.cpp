@@ -9,16 +9,24 @@
 
 #include <windows.h>
 
-static SRWLOCK bloccoFormati = SRWLOCK_INIT;
+/* Il blocco dell'aggiornamento dei formati, pronto alla prima chiamata (una sezione critica: c'e' su
+ * ogni sistema servito). */
+static CRITICAL_SECTION *BloccoFormati(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
 
 static void BloccaFormati(void)
 {
-    AcquireSRWLockExclusive(&bloccoFormati);
+    EnterCriticalSection(BloccoFormati());
 }
 
 static void SbloccaFormati(void)
 {
-    ReleaseSRWLockExclusive(&bloccoFormati);
+    LeaveCriticalSection(BloccoFormati());
 }
 
 static int ScriviFile(const char *path, const char *dati, int lung)
