@@ -57,6 +57,12 @@ typedef int SocketRete;
 #define SOCKET_NON_VALIDO (-1)
 #endif
 
+/* ---- Passi di sistema sostituibili ----
+ * Un solo modo in tutto il progetto per sostituire nelle prove cio' che tocca il sistema: ogni
+ * cartella che ne ha bisogno dichiara nel suo header un record di puntatori a procedura, Passi<Nome>,
+ * e una sua istanza globale passi<Nome> inizializzata con le procedure vere nel file *Win.cpp
+ * (o *Posix.cpp). Le prove e il fuzzing cambiano i campi e rimettono il record salvato. */
+
 /* ---- Nomi comuni ---- */
 
 #define NOME_SERVIZIO "tarnel"

@@ -13,7 +13,7 @@
 
 #include <lm.h>
 
-EnumerazioneShare ElencoShare = ElencaShareDiSistema;
+PassiInstallazione passiInstallazione = {ElencaShareDiSistema};
 
 int ElencaShareDiSistema(VisitaShare visita, void *contesto)
 {
@@ -77,7 +77,7 @@ int RicercaNetShare(const char *dirRootAppli, char *strPathShare)
     RicercaShare ricerca = {dirRootAppli, strPathShare, 0};
 
     /* Un'enumerazione fallita vale come share non trovato. */
-    ElencoShare(VisitaCandidato, &ricerca);
+    passiInstallazione.elencaShare(VisitaCandidato, &ricerca);
     if (ricerca.trovata) {
         ScriviLog("RicercaNetShare TROVATA dirRootAppli = %s \t strPathShare = %s \n", dirRootAppli, strPathShare);
         return 1;

@@ -16,6 +16,9 @@ int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim)
 {
     const char *share = ambiente->strPathShare;
 
+    /* Stand alone: la radice locale e' sul drive dell'ambiente, non su quello corrente. */
+    if (share[0] == '\0')
+        return RadiceAmbiente(ambiente, dest, dim);
     return FormattaTesto(dest, dim, "%.*s\\%s", LungCartellaSenzaBarraRadice(share), share, ambiente->sistInfo);
 }
 

@@ -32,7 +32,7 @@ extern TabellaAmbienti TabellaInfoInstallazione;
  * 1 se il testo e' entrato intero. */
 int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
 /* Radice locale: strPathShare, una barra e sistInfo; uno strPathShare radice di un drive (C:\) perde
- * la barra finale, uno vuoto da' una radice che comincia con la barra (drive corrente).
+ * la barra finale, uno vuoto (stand alone) da' la radice dell'ambiente con la sua lettera.
  * 1 se il testo e' entrato intero. */
 int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
 
@@ -58,8 +58,12 @@ typedef int (*VisitaShare)(void *contesto, const char *cartellaShare);
 /* Chiama visita per ogni share, nell'ordine dell'enumerazione. 1 se l'enumerazione e' arrivata alla
  * fine o e' stata fermata dalla visita, 0 se e' fallita. */
 typedef int (*EnumerazioneShare)(VisitaShare visita, void *contesto);
-/* L'enumerazione usata da RicercaNetShare: ElencaShareDiSistema, salvo che un test la sostituisca. */
-extern EnumerazioneShare ElencoShare;
+/* I passi di sistema dell'installazione (vedi base.h): l'enumerazione usata da RicercaNetShare,
+ * ElencaShareDiSistema salvo che una prova la sostituisca. */
+typedef struct PassiInstallazione {
+    EnumerazioneShare elencaShare;
+} PassiInstallazione;
+extern PassiInstallazione passiInstallazione;
 /* L'enumerazione del sistema (NetShareEnum al livello 502). */
 int ElencaShareDiSistema(VisitaShare visita, void *contesto);
 

@@ -1,5 +1,6 @@
-/* launch/Aggiornamenti.cpp - gli avvisi di aggiornamento per il client e il controllo
- * dell'aggiornamento dell'applicativo in corso (marcatore aincorso.tst). */
+/* launch/Aggiornamenti.cpp - gli avvisi di aggiornamento per il client, il controllo
+ * dell'aggiornamento dell'applicativo in corso (marcatore aincorso.tst) e l'aggiornamento del
+ * servizio (tarnel.new, updqorservice.exe). */
 #include "launch/launch.h"
 
 #include "install/install.h"
@@ -64,7 +65,7 @@ int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest)
 
 /* Avviso cifrato: un nuovo scambio chiavi, la trama (compressa se richiesto), e la trama del client
  * letta e scartata. I risultati non contano: il client se ne va comunque. */
-static void AvvisoCifrato(SocketRete s, int compressione)
+static void AvvisoCifrato(CanaleRete *canale, int compressione)
 {
     StatoCifratura stato;
     uint8_t corpo[LUNG_CORPO_AVVISO_CIFRATO];
@@ -75,7 +76,7 @@ static void AvvisoCifrato(SocketRete s, int compressione)
     int lungRisposta = 0;
 
     memset(&stato, 0, sizeof stato);
-    scambioChiavi(s, &stato);
+    scambioChiaviCanale(canale, &stato);
     if (compressione) {
         int lungCompressa = compressioneDati(corpo, lung, compresso, sizeof compresso);
         if (lungCompressa > 0) {
@@ -83,27 +84,67 @@ static void AvvisoCifrato(SocketRete s, int compressione)
             lung = lungCompressa;
         }
     }
-    invioBuffer(s, &stato, payload, lung);
-    ricezioneBuffer(s, &stato, risposta, sizeof risposta, &lungRisposta);
+    invioBufferCanale(canale, &stato, payload, lung);
+    ricezioneBufferCanale(canale, &stato, risposta, sizeof risposta, &lungRisposta);
 }
 
-int AggiornamentoInCorso(SocketRete s, int inChiaro, int compressione)
+/* Il marcatore dell'aggiornamento dell'applicativo in corso nell'ambiente in linea. */
+static void Marcatore(char *marcatore, size_t dim)
 {
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
+    FormattaTesto(marcatore, dim, "%c:\\%s\\prg\\aincorso.tst", ambiente->drive[0], ambiente->sistInfo);
+}
+
+int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)
+{
     char marcatore[DIM_PATH];
 
-    FormattaTesto(marcatore, sizeof marcatore, "%c:\\%s\\prg\\aincorso.tst", ambiente->drive[0], ambiente->sistInfo);
-    if (!EsisteFile(marcatore)) {
+    Marcatore(marcatore, sizeof marcatore);
+    if (!passiLancio.esisteFile(marcatore)) {
         ScriviLog("AggiornamentoInCorso NON e' presente il file  = %s \n", marcatore);
         return 0;
     }
     if (inChiaro) {
         uint8_t avviso[LUNG_AVVISO_IN_CHIARO];
-        CanaleRete canale;
-        CanaleSuSocket(&canale, &s);
-        InviaTutto(&canale, avviso, AvvisoAggiornamentoInChiaro(avviso));
+        InviaTutto(canale, avviso, AvvisoAggiornamentoInChiaro(avviso));
     } else {
-        AvvisoCifrato(s, compressione);
+        AvvisoCifrato(canale, compressione);
+    }
+    return 1;
+}
+
+int AggiornamentoServizio(CanaleRete *canale)
+{
+    static const char titolo[] = "Servizio di attivazione applicativi QOR";
+    const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
+    char marcatore[DIM_PATH];
+    char radiceLocale[DIM_PATH];
+    char cartella[DIM_PATH];
+    char nuovo[DIM_PATH];
+    char comando[DIM_RIGA_COMANDO];
+    uint8_t avviso[LUNG_AVVISO_SERVIZIO];
+    int lung = 0;
+
+    Marcatore(marcatore, sizeof marcatore);
+    if (passiLancio.esisteFile(marcatore))
+        return 0;
+    RadiceLocaleAmbiente(ambiente, radiceLocale, sizeof radiceLocale);
+    FormattaTesto(cartella, sizeof cartella, "%s\\prg\\com\\drumal\\bin", radiceLocale);
+    FormattaTesto(nuovo, sizeof nuovo, "%s\\%s", cartella, "tarnel.new");
+    if (!passiLancio.esisteFile(nuovo))
+        return 0;
+    /* Una sola chiamata d'invio, in chiaro: l'errore del socket va nel log dal canale. */
+    lung = AvvisoAggiornamentoServizio(avviso);
+    if (canale->invia(canale->contesto, avviso, lung) < 0)
+        ScriviLog("Impossibile notificare al Client Grafico la necessita' di aggiornare il servizio di attivazione "
+                  "applicativi QOR \n");
+    FormattaTesto(comando, sizeof comando, "%s\\%s %s %s", cartella, "updqorservice.exe", "tarnel.exe", "tarnel.new");
+    /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
+    if (!passiLancio.avviaProgramma(comando, cartella, 0)) {
+        ScriviLogErrore("CreateProcess");
+        ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
+    } else {
+        ScriviLog("Attivata la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
     }
     return 1;
 }

@@ -94,13 +94,14 @@ static CRITICAL_SECTION *BloccoAvvio(void)
     return &blocco;
 }
 
-/* CreateProcess del runtime con bInheritHandles e il blocco d'ambiente; flag i flag di creazione. */
-static int CreaProcessoRuntime(char *comando, char *blocco, STARTUPINFOA *avvio, DWORD flag)
+/* CreateProcess del runtime con bInheritHandles, il blocco d'ambiente e la cartella corrente data;
+ * flag i flag di creazione. */
+static int CreaProcessoRuntime(char *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio, DWORD flag)
 {
     PROCESS_INFORMATION processo;
 
     memset(&processo, 0, sizeof processo);
-    if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, NULL, avvio, &processo)) {
+    if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, cartella, avvio, &processo)) {
         ScriviLogErrore("CreateProcess: \"%s\"", comando);
         return 0;
     }
@@ -119,7 +120,8 @@ static int RendiEreditabile(HANDLE duplicato)
 }
 
 /* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. */
-static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, char *blocco, HANDLE duplicato)
+static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, char *blocco, const char *cartella,
+                               HANDLE duplicato)
 {
     AvvioEsteso avvio;
     SIZE_T dimLista = 0;
@@ -141,21 +143,21 @@ static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, 
     if (!lista->aggiorna(avvio.listaAttributi, 0, ATTRIBUTO_LISTA_HANDLE, &duplicato, sizeof duplicato, NULL, NULL))
         ScriviLogErrore("UpdateProcThreadAttribute");
     else if (RendiEreditabile(duplicato))
-        avviato = CreaProcessoRuntime(comando, blocco, &avvio.avvio, AVVIO_ESTESO);
+        avviato = CreaProcessoRuntime(comando, blocco, cartella, &avvio.avvio, AVVIO_ESTESO);
     lista->cancella(avvio.listaAttributi);
     return avviato;
 }
 
 /* Avvia il runtime e chiude il duplicato (non ereditabile fin qui). Senza lista, il duplicato e'
  * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai. */
-static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
+static int AvviaRuntime(char *comando, char *blocco, const char *cartella, HANDLE duplicato)
 {
     const FunzioniListaHandle *lista = senzaListaHandle ? NULL : ListaHandle();
     STARTUPINFOA avvio;
     int avviato = 0;
 
     if (lista != NULL) {
-        avviato = AvviaConListaHandle(lista, comando, blocco, duplicato);
+        avviato = AvviaConListaHandle(lista, comando, blocco, cartella, duplicato);
         CloseHandle(duplicato);
         return avviato;
     }
@@ -163,7 +165,7 @@ static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
     avvio.cb = sizeof avvio;
     EnterCriticalSection(BloccoAvvio());
     if (RendiEreditabile(duplicato))
-        avviato = CreaProcessoRuntime(comando, blocco, &avvio, 0);
+        avviato = CreaProcessoRuntime(comando, blocco, cartella, &avvio, 0);
     CloseHandle(duplicato);
     LeaveCriticalSection(BloccoAvvio());
     return avviato;
@@ -174,6 +176,7 @@ static int AvviaRuntime(char *comando, char *blocco, HANDLE duplicato)
 static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
 {
     char marcatore[DIM_PATH];
+    char cartella[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
@@ -194,7 +197,9 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
     FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s kelvat32", richiesta->dirAmbiente,
                   ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
     ScriviLog("Attivazione applicativo comando = %s \n", comando);
-    AvviaRuntime(comando, blocco, duplicato);
+    /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
+    FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);
+    AvviaRuntime(comando, blocco, cartella, duplicato);
     return 1;
 }
 
@@ -203,24 +208,26 @@ unsigned long __stdcall AttivazioneClient(void *socketAccettato)
     SocketRete s = (SocketRete)socketAccettato;
     RichiestaClient richiesta;
     unsigned long risultato = 1;
+    int esito = 0;
 
     InizializzaRichiesta(&richiesta);
     AttesaRicezione(s, ATTESA_RICEZIONE_CLIENT_MS);
-    if (!NegoziazioneRichiesta(s, &richiesta)) {
+    esito = NegoziazioneRichiesta(s, &richiesta);
+    /* Aggiornamento del servizio avviato: il thread finisce e la connessione resta aperta. */
+    if (esito == NEGOZIAZIONE_FINE_THREAD)
+        return 0;
+    if (esito != NEGOZIAZIONE_RIUSCITA) {
         ScriviLog("Impossibile abilitare l'esecuzione del Client (comunicazione con il client interrotta)\n");
         closesocket((SOCKET)s);
         return 0;
     }
     if (richiesta.richiestaVersione) {
-        char versione[DIM_VERSIONE];
-        LeggiVersioneEseguibile(NULL, versione, sizeof versione);
-        send((SOCKET)s, versione, (int)strlen(versione), 0);
+        send((SOCKET)s, versioneServizio, (int)strlen(versioneServizio), 0);
     } else {
         /* Il runtime eredita il socket senza il limite di attesa della negoziazione. */
         AttesaRicezione(s, 0);
         risultato = AttivaApplicativo(s, &richiesta);
     }
-    SbloccaCartellaLavoro();
     closesocket((SOCKET)s);
     return risultato;
 }

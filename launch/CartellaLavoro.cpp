@@ -1,6 +1,6 @@
-/* launch/CartellaLavoro.cpp - cartella di lavoro del runtime: la cartella prg dell'ambiente in linea
- * o di un suo duplicato installato. Drive e cartella correnti sono di tutto il processo: i chiamanti
- * tengono il blocco della cartella di lavoro. */
+/* launch/CartellaLavoro.cpp - cartella di lavoro del runtime (la cartella prg dell'ambiente in linea
+ * o di un suo duplicato installato) e aggiornamento dei formati. Drive e cartella correnti del
+ * processo non si toccano: si controlla che esistano e i percorsi restano completi. */
 #include "launch/launch.h"
 
 #include "install/install.h"
@@ -20,13 +20,20 @@ static int UgualiSenzaMaiuscole(const char *a, const char *b)
     return Maiuscola(*a) == Maiuscola(*b);
 }
 
+/* 1 se la lettera (A-Z) e' un drive che c'e': quello che serviva per renderlo corrente. */
+static int DriveEsistente(char lettera)
+{
+    char radice[4] = {lettera, ':', '\\', '\0'};
+    return lettera >= 'A' && lettera <= 'Z' && passiLancio.esisteCartella(radice);
+}
+
 int CambiaWorkingDirectory(RichiestaClient *richiesta)
 {
     const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
     char lettera = ambiente->drive[0];
     char wkDir[DIM_PATH];
 
-    if (!CambiaDriveCorrente(lettera)) {
+    if (!DriveEsistente(lettera)) {
         ScriviLog("Impossibile cambiare il drive di lavoro a \"%c:\"\n", lettera);
         ScriviLog("Impossibile determinare la working directory dell'applicativo\n");
         return 0;
@@ -38,7 +45,7 @@ int CambiaWorkingDirectory(RichiestaClient *richiesta)
         return 0;
     }
     ScriviLog("CambiaWorkingDirectory wkDir = \"%s\"\n", wkDir);
-    if (!CambiaDirectoryCorrente(wkDir)) {
+    if (!passiLancio.esisteCartella(wkDir)) {
         ScriviLog("Impossibile cambiare la directory di lavoro a \"%s\"\n", wkDir);
         ScriviLog("Impossibile determinare la working directory dell'applicativo\n");
         return 0;
@@ -69,17 +76,66 @@ int CambiaAmbienteDuplicato(const char *radice, RichiestaClient *richiesta)
         ScriviLog("Impossibile determinare la working directory dell'ambiente duplicato (\"%s\")\n", radice);
         return 0;
     }
-    if (!CambiaDriveCorrente(lettera)) {
+    if (!DriveEsistente(lettera)) {
         ScriviLog("Ambiente duplicato \"%s\": impossibile cambiare il drive di lavoro a \"%c:\"\n", radice, lettera);
         ScriviLog("Impossibile determinare la working directory dell'ambiente duplicato (\"%s\")\n", radice);
         return 0;
     }
     CopiaTesto(richiesta->dirAmbiente, sizeof richiesta->dirAmbiente, radice);
-    if (!FormattaTesto(cartella, sizeof cartella, "%s\\prg", radice) || !CambiaDirectoryCorrente(cartella)) {
+    if (!FormattaTesto(cartella, sizeof cartella, "%s\\prg", radice) || !passiLancio.esisteCartella(cartella)) {
         ScriviLog("Ambiente duplicato \"%s\": impossibile cambiare la directory di lavoro a \"%s\"\n", radice,
                   cartella);
         ScriviLog("Impossibile determinare la working directory dell'ambiente duplicato (\"%s\")\n", radice);
         return 0;
     }
     return 1;
+}
+
+/* Sotto il blocco dei formati: lo strumento kvix32a.exe dalla cartella prg, atteso fino alla fine,
+ * poi la rimozione del marcatore. */
+static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
+{
+    char comando[DIM_PATH];
+    char directorydilavoro[DIM_PATH];
+
+    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\kvix32a.exe", radice);
+    ScriviLog("AggiornamentoFormati comando = %s \n", comando);
+    FormattaTesto(directorydilavoro, sizeof directorydilavoro, "%s\\prg", radice);
+    ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
+    ScriviLog("AggiornamentoFormati SetCurrentDirectory = %s \n", directorydilavoro);
+    if (!passiLancio.avviaProgramma(comando, directorydilavoro, 1)) {
+        ScriviLog("AggiornamentoFormati Errore nella CreateProcess comando = %s \n", comando);
+        return;
+    }
+    ScriviLog("AggiornamentoFormati Eseguito il comando = %s \n", comando);
+    passiLancio.rimuoviFile(fileTestLink);
+    ScriviLog("AggiornamentoFormati dopo la rimozione = %s \n", fileTestLink);
+}
+
+void AggiornamentoFormati(void)
+{
+    const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
+    char lettera = ambiente->drive[0];
+    char radice[DIM_PATH];
+    char fileTestLink[DIM_PATH];
+    int presente = 0;
+
+    if (!DriveEsistente(lettera)) {
+        ScriviLog("Impossibile cambiare il drive di lavoro a \"%c:\"\n", lettera);
+        return;
+    }
+    FormattaTesto(radice, sizeof radice, "%c:\\%s", lettera, ambiente->sistInfo);
+    FormattaTesto(fileTestLink, sizeof fileTestLink, "%s\\prg\\etc\\updatefo.cfg", radice);
+    ScriviLog("AggiornamentoFormati fileTestLink = %s \n", fileTestLink);
+    /* Senza marcatore nessun blocco; con il marcatore si riguarda sotto il blocco: chi e' arrivato
+     * mentre lo strumento girava lo trova gia' rimosso. */
+    if (passiLancio.esisteFile(fileTestLink)) {
+        passiLancio.bloccaFormati();
+        presente = passiLancio.esisteFile(fileTestLink);
+        if (presente)
+            EseguiStrumentoFormati(radice, fileTestLink);
+        passiLancio.sbloccaFormati();
+    }
+    if (!presente)
+        ScriviLog("AggiornamentoFormati NON e' presente il file  = %s \n", fileTestLink);
 }

@@ -191,19 +191,25 @@ int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista
     const int *indici = tipo == RICHIESTA_KELVATLOG3 ? CAMPI_KELVATLOG3 : CAMPI_KELVATLOG5;
     int numRighe = tipo == RICHIESTA_KELVATLOG3 ? 6 : 7;
     int32_t numero = __atomic_fetch_add(&contatoreFileParametri, 1, __ATOMIC_SEQ_CST);
-    FILE *file = NULL;
+    char path[DIM_PATH];
+    char contenuto[DIM_FILE_PARAMETRI];
+    int lung = 0;
 
     FormattaTesto(richiesta->fileParametri, sizeof richiesta->fileParametri, ".\\etc\\kl%d.cfg", (int)numero);
-    /* In binario con CR LF scritti qui: le righe sono le stesse su ogni piattaforma. */
-    file = fopen(richiesta->fileParametri, "wb");
-    if (file == NULL) {
+    /* Il nome relativo vale nella cartella prg dell'ambiente: qui lo si scrive con il percorso completo. */
+    int intero = FormattaTesto(path, sizeof path, "%s\\prg%s", richiesta->dirAmbiente, richiesta->fileParametri + 1);
+    /* Righe con CR LF scritti qui: le stesse su ogni piattaforma. I valori stanno nel messaggio, che
+     * con le righe fisse entra sempre nel contenuto. */
+    lung = snprintf(contenuto, sizeof contenuto, "UTENTE=\r\n");
+    for (int i = 0; i < numRighe && lung < (int)sizeof contenuto; i++)
+        lung += snprintf(contenuto + lung, sizeof contenuto - (size_t)lung, "%s=%s\r\n", NOMI[i],
+                         Testo(corpo, campi, indici[i]));
+    if (lung >= (int)sizeof contenuto)
+        lung = (int)sizeof contenuto - 1;
+    if (!intero || !passiLancio.scriviFile(path, contenuto, lung)) {
         ScriviLog("Impossibile creare il file \"%s\" necessario ad attivare Quadrivel \n", richiesta->fileParametri);
         return 0;
     }
-    fputs("UTENTE=\r\n", file);
-    for (int i = 0; i < numRighe; i++)
-        fprintf(file, "%s=%s\r\n", NOMI[i], Testo(corpo, campi, indici[i]));
-    fclose(file);
     return 1;
 }
 

@@ -6,3 +6,5 @@ int FormattaVersione(uint32_t versioneAlta, uint32_t versioneBassa, char *testo,
     return FormattaTesto(testo, dim, "%02d.%02d.%02d.%02d", (int)(versioneAlta >> 16), (int)(versioneAlta & 0xFFFF),
                          (int)(versioneBassa >> 16), (int)(versioneBassa & 0xFFFF));
 }
+
+char versioneServizio[DIM_VERSIONE];

@@ -32,3 +32,8 @@ void LeggiVersioneEseguibile(const char *path, char *testo, size_t dim)
         FormattaVersione(fisse->dwFileVersionMS, fisse->dwFileVersionLS, testo, dim);
     free(info);
 }
+
+void LeggiVersioneServizio(void)
+{
+    LeggiVersioneEseguibile(NULL, versioneServizio, sizeof versioneServizio);
+}

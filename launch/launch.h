@@ -23,6 +23,28 @@
 #define DIM_VERSIONE 80
 /* Attesa massima di ogni ricezione dal client prima che il runtime abbia il socket. */
 #define ATTESA_RICEZIONE_CLIENT_MS 60000
+/* Contenuto di un file dei parametri: le righe fisse e i valori presi dal messaggio. */
+#define DIM_FILE_PARAMETRI (DIM_AREA_MESSAGGIO + 128)
+
+/* I passi di sistema di una richiesta: esistenza di file e cartelle, scrittura di un file, avvio di
+ * un programma, il blocco dell'aggiornamento dei formati. PassiLancioWin.cpp mette quelli veri
+ * (PassiLancioPosix.cpp nella build nativa); le prove e il fuzzing li sostituiscono. Nessun passo
+ * dipende dal drive o dalla cartella correnti del processo: i percorsi sono sempre completi. */
+typedef struct PassiLancio {
+    int (*esisteFile)(const char *path);
+    int (*esisteCartella)(const char *path);
+    /* Crea (o svuota) il file e vi scrive lung byte. 1 se il file e' stato creato. */
+    int (*scriviFile)(const char *path, const char *dati, int lung);
+    void (*rimuoviFile)(const char *path);
+    /* Avvia comando (riga intera, niente nome separato) senza handle ereditati, con l'ambiente del
+     * servizio e cartella come cartella corrente; con attendi aspetta la fine del processo.
+     * 1 se avviato; se no l'errore di sistema resta l'ultimo del thread. */
+    int (*avviaProgramma)(const char *comando, const char *cartella, int attendi);
+    /* Il solo blocco di tutto il processo: controllo del marcatore, strumento, rimozione. */
+    void (*bloccaFormati)(void);
+    void (*sbloccaFormati)(void);
+} PassiLancio;
+extern PassiLancio passiLancio;
 
 /* Il record della richiesta di una connessione: lo crea il thread della connessione, lo riempie la
  * negoziazione, lo leggono l'avvio del runtime e il blocco d'ambiente. */
@@ -80,17 +102,25 @@ char CarattereAnnoKelvatlog3(const char *anno);
  * parametri, passa all'ambiente duplicato. 1 se riuscito. I campi sono gia' controllati da
  * ControllaRichiesta. */
 int SmistamentoProgramma(const uint8_t *corpo, const CampoLista *campi, int numCampi, RichiestaClient *richiesta);
-/* Scrive ".\etc\kl<N>.cfg" (relativo alla cartella corrente) per una richiesta kelvatlog3 o
- * kelvatlog5 e ne mette il nome in fileParametri. 1 se il file e' stato creato. */
+/* Scrive il file dei parametri nella cartella etc della cartella prg di dirAmbiente per una richiesta
+ * kelvatlog3 o kelvatlog5 e ne mette il nome relativo ".\etc\kl<N>.cfg" in fileParametri (il
+ * runtime lo legge dalla sua cartella corrente). 1 se il file e' stato creato. */
 int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista *campi, RichiestaClient *richiesta);
 
 /* ---- Cartella di lavoro (CartellaLavoro.cpp) ---- */
 
-/* Rende corrente la cartella prg dell'ambiente in linea e ne scrive la radice in dirAmbiente. */
+/* La cartella di lavoro del runtime e' la cartella prg di dirAmbiente: si controlla che drive e
+ * cartella ci siano, senza toccare quelli correnti del processo. */
+
+/* Scrive in dirAmbiente la radice dell'ambiente in linea, se il suo drive e la sua cartella prg
+ * esistono. 1 se riuscito. */
 int CambiaWorkingDirectory(RichiestaClient *richiesta);
-/* Passa alla cartella prg dell'ambiente duplicato di radice data (una radice di un ambiente di
- * TabellaInfoInstallazione, maiuscole e minuscole indifferenti) e la scrive in dirAmbiente. */
+/* Scrive in dirAmbiente la radice dell'ambiente duplicato data (una radice di un ambiente di
+ * TabellaInfoInstallazione, maiuscole e minuscole indifferenti), se drive e cartella prg esistono. */
 int CambiaAmbienteDuplicato(const char *radice, RichiestaClient *richiesta);
+/* Esegue lo strumento di aggiornamento formati quando c'e' il file updatefo.cfg, sotto il blocco
+ * dei formati: una richiesta che arriva intanto aspetta e poi non trova il marcatore. Non fallisce. */
+void AggiornamentoFormati(void);
 
 /* ---- Blocco d'ambiente del runtime (PreparaEnvironment.cpp) ---- */
 
@@ -113,36 +143,41 @@ int AvvisoAggiornamentoInChiaro(uint8_t *dest);
 int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest);
 /* Se e' in corso l'aggiornamento dell'applicativo (aincorso.tst nella cartella prg dell'ambiente in
  * linea) manda l'avviso nel modo della conversazione e rende 1; altrimenti 0. */
-int AggiornamentoInCorso(SocketRete s, int inChiaro, int compressione);
+int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione);
+/* Se c'e' tarnel.new nell'ambiente in linea (e non e' in corso un aggiornamento dell'applicativo),
+ * avvisa il client e avvia updqorservice.exe: rende 1, il thread deve finire senza chiudere la
+ * connessione. Altrimenti 0. */
+int AggiornamentoServizio(CanaleRete *canale);
+
+/* ---- Negoziazione della richiesta (NegoziazioneRichiesta.cpp) ---- */
+
+#define NEGOZIAZIONE_FALLITA 0
+#define NEGOZIAZIONE_RIUSCITA 1
+/* Aggiornamento del servizio avviato: il thread finisce e la connessione resta com'e'. */
+#define NEGOZIAZIONE_FINE_THREAD 2
+
+/* Scambio chiavi, richiesta, risposta, controlli di aggiornamento, cartella di lavoro e programma.
+ * RIUSCITA: il record e' completo. FALLITA: il chiamante scrive la sua riga e chiude. Non chiude mai
+ * il socket. */
+int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta);
+int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
 
 /* ---- Versione (Versione.cpp) ---- */
 
 /* "%02d.%02d.%02d.%02d" dalle due parole della versione del file. 1 se entrato intero. */
 int FormattaVersione(uint32_t versioneAlta, uint32_t versioneBassa, char *testo, size_t dim);
+/* La versione che riceve chi la chiede: letta una volta all'avvio del servizio; vuota se manca. */
+extern char versioneServizio[DIM_VERSIONE];
 
 #ifdef _WIN32
 /* ---- Lato Win32 ---- */
 
-/* Esegue lo strumento di aggiornamento formati quando c'e' il file updatefo.cfg. Non fallisce. */
-void AggiornamentoFormati(void);
-/* Se c'e' tarnel.new nell'ambiente in linea (e non e' in corso un aggiornamento dell'applicativo),
- * avvisa il client, avvia updqorservice.exe e finisce il thread chiamante. Altrimenti ritorna. */
-void AggiornamentoServizio(SocketRete s);
 /* Il blocco d'ambiente dall'ambiente vero del servizio (GetEnvironmentStringsA, PATH, DEBPRO). */
 void PreparaEnvironment(char *blocco, int dim, const RichiestaClient *richiesta, uint32_t socket, int cobolVisual);
 /* La versione del file dell'eseguibile path (NULL: quello del processo); testo vuoto se manca. */
 void LeggiVersioneEseguibile(const char *path, char *testo, size_t dim);
-
-/* Il blocco di tutto il processo sulla cartella corrente: tenuto da AggiornamentoFormati fino
- * all'avvio del runtime o all'invio della versione, cosi' le richieste non si mescolano. */
-void BloccaCartellaLavoro(void);
-void SbloccaCartellaLavoro(void);
-
-/* Negoziazione della richiesta: scambio chiavi, richiesta, risposta, controlli di aggiornamento,
- * cartella di lavoro e programma. 1 se riuscita: il record e' completo e il chiamante tiene il
- * blocco della cartella di lavoro (lo rilascia dopo l'avvio o la versione). 0 se fallita: il
- * blocco e' gia' rilasciato. Non chiude mai il socket. */
-int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
+/* Legge in versioneServizio la versione del proprio eseguibile: all'avvio del servizio. */
+void LeggiVersioneServizio(void);
 
 /* Variabile d'ambiente del servizio, solo per le prove: "1" fa avviare i runtime come sui sistemi
  * senza la lista esplicita degli handle ereditati, anche dove la lista c'e'. Sta nell'ambiente del
@@ -155,7 +190,7 @@ int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
 void ScegliEreditarietaRuntime(void);
 
 /* Procedura del thread di una connessione: il parametro e' il socket accettato, di cui diventa
- * proprietaria. Chiude il socket prima di finire. */
+ * proprietaria. Chiude il socket prima di finire, salvo dopo l'avvio dell'aggiornamento del servizio. */
 unsigned long __stdcall AttivazioneClient(void *socketAccettato);
 #endif
 

@@ -34,26 +34,42 @@ static void AzzeraPosizioni(StatoCifratura *stato)
     stato->ricezione.base = 0;
 }
 
-/* Vero se i primi lung byte possono ancora diventare la frase in chiaro. */
-static int PrefissoDellaFrase(const uint8_t *dati, int lung)
+/* Quanti dei byte visti appartengono allo scambio: la frase e gli zeri che la seguono (un client
+ * che la manda in un'area azzerata; una trama in chiaro non comincia mai con uno zero), oppure
+ * tutto il materiale visto. *frase = 1 se e' la frase. */
+static int ByteDelloScambio(const uint8_t *visti, int lung, int *frase)
 {
-    return lung < LUNG_FRASE_IN_CHIARO && memcmp(dati, FRASE_IN_CHIARO, (size_t)lung) == 0;
+    int n = LUNG_FRASE_IN_CHIARO;
+
+    *frase = lung >= LUNG_FRASE_IN_CHIARO && memcmp(visti, FRASE_IN_CHIARO, LUNG_FRASE_IN_CHIARO) == 0;
+    if (!*frase)
+        return lung;
+    while (n < lung && visti[n] == 0)
+        n++;
+    return n;
 }
 
-/* Lo zero che chiude la frase le appartiene: si consuma se arriva; qualsiasi altro byte e' gia'
- * della prima trama e resta da leggere. */
-static void ConsumaZeroDopoFrase(CanaleRete *canale)
+/* Gli zeri dietro la frase oltre quelli gia' presi, finche' ce ne sono di gia' arrivati. */
+static void ConsumaAltriZeri(CanaleRete *canale)
 {
-    uint8_t byte = 1;
-    if (canale->attendi(canale->contesto, ATTESA_MATERIALE_MS) > 0 &&
-        canale->sbircia(canale->contesto, &byte, 1) == 1 && byte == 0)
-        canale->ricevi(canale->contesto, &byte, 1);
+    uint8_t zeri[DIM_CHIAVE];
+    int n = DIM_CHIAVE;
+
+    while (n == DIM_CHIAVE && canale->attendi(canale->contesto, 0) > 0) {
+        int visti = canale->sbircia(canale->contesto, zeri, DIM_CHIAVE);
+        n = 0;
+        while (n < visti && zeri[n] == 0)
+            n++;
+        if (n == 0 || canale->ricevi(canale->contesto, zeri, n) != n)
+            return;
+    }
 }
 
 /* Riceve il materiale del client nella chiave di ricezione: fino a 1024 byte o alla frase in
- * chiaro; dopo il primo pezzo attende al massimo 2 s ogni pezzo successivo, poi usa quello che
- * e' arrivato. Mentre i byte sono l'inizio della frase non chiede oltre la frase, per non
- * prendere la trama che il client manda subito dopo. 101 materiale, 108 frase, 102 rete. */
+ * chiaro. Ogni giro guarda (sbircia) quello che e' gia' arrivato e ne prende con una sola
+ * ricezione la parte dello scambio, senza toccare la trama che il client manda dopo la frase:
+ * di solito uno sguardo e una ricezione. Dopo il primo pezzo attende al massimo 2 s ogni pezzo
+ * successivo, poi usa quello che e' arrivato. 101 materiale, 108 frase, 102 rete. */
 static int RiceviMateriale(CanaleRete *canale, uint8_t *materiale)
 {
     int ricevuti = 0;
@@ -65,15 +81,19 @@ static int RiceviMateriale(CanaleRete *canale, uint8_t *materiale)
             if (pronto == 0)
                 break;
         }
-        int chiesti = PrefissoDellaFrase(materiale, ricevuti) ? LUNG_FRASE_IN_CHIARO - ricevuti
-                                                              : DIM_CHIAVE - ricevuti;
-        int n = canale->ricevi(canale->contesto, materiale + ricevuti, chiesti);
+        int n = canale->sbircia(canale->contesto, materiale + ricevuti, DIM_CHIAVE - ricevuti);
         if (n <= 0)
             return ESITO_CHIUSO;
-        ricevuti += n < chiesti ? n : chiesti;
-        if (ricevuti == LUNG_FRASE_IN_CHIARO &&
-            memcmp(materiale, FRASE_IN_CHIARO, LUNG_FRASE_IN_CHIARO) == 0) {
-            ConsumaZeroDopoFrase(canale);
+        int visti = ricevuti + (n < DIM_CHIAVE - ricevuti ? n : DIM_CHIAVE - ricevuti);
+        int frase = 0;
+        int chiesti = ByteDelloScambio(materiale, visti, &frase) - ricevuti;
+        int m = canale->ricevi(canale->contesto, materiale + ricevuti, chiesti);
+        if (m <= 0)
+            return ESITO_CHIUSO;
+        ricevuti += m < chiesti ? m : chiesti;
+        if (frase && ricevuti >= LUNG_FRASE_IN_CHIARO) {
+            if (ricevuti == DIM_CHIAVE)
+                ConsumaAltriZeri(canale);
             return ESITO_IN_CHIARO;
         }
     }

@@ -16,8 +16,7 @@
 #define TESTO_LOG_MESSAGGIO "Ulteriori informazioni nel file di log: "
 #define TESTO_AMMINISTRATORE "Per utilizzare questo programma e' necessario possedere i privilegi di Amminisratore"
 
-ProceduraMessaggio mostraMessaggio = MessageBoxA;
-int (*verificaAmministratore)(void) = IsAmministratore;
+PassiComandi passiComandi = {MessageBoxA, IsAmministratore};
 
 typedef enum Comando { COMANDO_RIMOZIONE, COMANDO_AVVIO, COMANDO_ARRESTO, COMANDO_INSTALLAZIONE } Comando;
 
@@ -47,7 +46,7 @@ static void StampaUso(const char *programma)
 
 static void MostraMessaggio(const char *testo)
 {
-    mostraMessaggio(GetDesktopWindow(), testo, TITOLO_MESSAGGIO, STILE_MESSAGGIO);
+    passiComandi.mostraMessaggio(GetDesktopWindow(), testo, TITOLO_MESSAGGIO, STILE_MESSAGGIO);
 }
 
 /* Il messaggio di un comando fallito, che rimanda al file di log: l'inizio dipende dal comando. */
@@ -147,7 +146,7 @@ static void ImpostaFirewall(void)
 static int ComandoInstallazione(int silenzioso)
 {
     ScriviLog("%s", comandi[COMANDO_INSTALLAZIONE].rigaLog);
-    if (!verificaAmministratore()) {
+    if (!passiComandi.verificaAmministratore()) {
         ScriviLog("main - NON SONO AMMINISTRATORE\n");
         MostraMessaggio(TESTO_AMMINISTRATORE);
         return 1;

@@ -17,10 +17,13 @@ int IsAmministratore(void);
 /* 1 se tra i gruppi c'e' il SID dato (gli attributi non contano). */
 int GruppiContengonoSid(const TOKEN_GROUPS *gruppi, PSID sid);
 
-/* Punti di aggancio delle prove: la finestra di messaggio e la verifica dei diritti. Valgono
- * MessageBoxA e IsAmministratore. */
+/* I passi di sistema dei comandi (vedi base.h): la finestra di messaggio e la verifica dei diritti,
+ * MessageBoxA e IsAmministratore salvo che una prova li sostituisca. */
 typedef int(WINAPI *ProceduraMessaggio)(HWND proprietario, LPCSTR testo, LPCSTR titolo, UINT stile);
-extern ProceduraMessaggio mostraMessaggio;
-extern int (*verificaAmministratore)(void);
+typedef struct PassiComandi {
+    ProceduraMessaggio mostraMessaggio;
+    int (*verificaAmministratore)(void);
+} PassiComandi;
+extern PassiComandi passiComandi;
 
 #endif

@@ -109,6 +109,7 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     ScriviElencoAmbienti();
     contatoreFileParametri = 0;
     ScegliEreditarietaRuntime();
+    LeggiVersioneServizio();
 
     if (!ApriListener(inLinea->strPathShare, inLinea->sistInfo, &ascolto, &passoFallito)) {
         errore = GetLastError();

@@ -63,6 +63,9 @@ wine_avvia() {
   WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 </dev/null || true
   rm -rf "$WINEPREFIX"
   cp -a "$WINE_MODELLO" "$WINEPREFIX"
+  # Un secondo drive, S:, su una cartella del prefisso: le prove vi installano un ambiente duplicato.
+  mkdir -p "$WINEPREFIX/secondo-drive"
+  ln -sfn "$WINEPREFIX/secondo-drive" "$WINEPREFIX/dosdevices/s:"
   # Server persistente: i servizi restano vivi anche quando nessun altro programma gira.
   senza_descrittori wineserver -p >/dev/null 2>&1 </dev/null
   senza_descrittori "$WINE" wineboot >/dev/null 2>&1 </dev/null

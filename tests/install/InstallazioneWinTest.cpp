@@ -84,7 +84,7 @@ protected:
     void SetUp() override
     {
         salvata = TabellaInfoInstallazione;
-        enumerazioneSalvata = ElencoShare;
+        enumerazioneSalvata = passiInstallazione.elencaShare;
         char cartella[MAX_PATH];
         GetCurrentDirectoryA(sizeof cartella, cartella);
         cartellaSalvata = cartella;
@@ -100,7 +100,7 @@ protected:
         for (const std::string &cartella : cartelleRadice)
             RimuoviAlbero(cartella);
         SetCurrentDirectoryA(cartellaSalvata.c_str());
-        ElencoShare = enumerazioneSalvata;
+        passiInstallazione.elencaShare = enumerazioneSalvata;
         TabellaInfoInstallazione = salvata;
         shareProva.clear();
         RimuoviAlbero(base);
@@ -282,7 +282,7 @@ TEST_F(Installazione, StandAloneSulDiscoFissoSenzaShare)
     // L'enumerazione del sistema qui non e' disponibile: vale come share non trovato.
     std::string path = Ambiente("GEST1");
     ASSERT_TRUE(ScriviFile(Etc("GEST1", "configur"), "c:\r\n"));
-    ASSERT_TRUE(ElencoShare == ElencaShareDiSistema);
+    ASSERT_TRUE(passiInstallazione.elencaShare == ElencaShareDiSistema);
     EXPECT_EQ(1, AnalisiAmbientiDaPercorso(path.c_str()));
     ASSERT_EQ(1, TabellaInfoInstallazione.numAmbienti);
     EXPECT_STREQ("C", TabellaInfoInstallazione.ambienti[0].drive);
@@ -318,7 +318,7 @@ TEST_F(Installazione, SenzaShareSuUnDriveNonFissoFallisce)
     ASSERT_NE(0, lettera);
     std::string path = Ambiente("GEST1");
     ASSERT_TRUE(ScriviFile(Etc("GEST1", "configur"), std::string(1, lettera) + ":\r\n"));
-    ElencoShare = EnumerazioneFallita;
+    passiInstallazione.elencaShare = EnumerazioneFallita;
     EXPECT_EQ(0, AnalisiAmbientiDaPercorso(path.c_str()));
     EXPECT_EQ(0, TabellaInfoInstallazione.numAmbienti);
     EXPECT_THAT(LogNuovo(), EndsWith("RicercaNetShare NON HO TROVATO SHARE con GEST1 \n"
@@ -361,7 +361,7 @@ TEST_F(Installazione, PrimoShareCheContieneLAmbiente)
         {"nessuno la contiene", {vuota, base + "\\FILE"}, "GEST1", ""},
         {"nessuno share", {}, "GEST1", ""},
     };
-    ElencoShare = ElencaShareProva;
+    passiInstallazione.elencaShare = ElencaShareProva;
     for (const Caso &c : casi) {
         SCOPED_TRACE(c.nome);
         shareProva = c.share;
@@ -378,7 +378,7 @@ TEST_F(Installazione, PrimoShareCheContieneLAmbiente)
         }
     }
 
-    ElencoShare = EnumerazioneFallita;
+    passiInstallazione.elencaShare = EnumerazioneFallita;
     char strPathShare[DIM_PATH] = "";
     SegnaLog();
     EXPECT_EQ(0, RicercaNetShare("GEST1", strPathShare));
@@ -391,7 +391,7 @@ TEST_F(Installazione, AmbienteInLineaInUnoShare)
     CreaCartelle(base + "\\ALTRO\\GEST1");
     ASSERT_TRUE(ScriviFile(Etc("ARCHIVI\\GEST1", "configur"), "z:\r\n"));
     shareProva = {base + "\\VUOTA", base + "\\ARCHIVI", base + "\\ALTRO"};
-    ElencoShare = ElencaShareProva;
+    passiInstallazione.elencaShare = ElencaShareProva;
     EXPECT_EQ(1, AnalisiAmbientiDaPercorso(path.c_str()));
     ASSERT_EQ(1, TabellaInfoInstallazione.numAmbienti);
     EXPECT_STREQ("Z", TabellaInfoInstallazione.ambienti[0].drive);
@@ -415,7 +415,7 @@ TEST_F(Installazione, DuplicatiDaDuplicaCfg)
                                             RigaDuplica("x:\\NOPE") + RigaDuplica("w:\\GEST3") +
                                             RigaDuplica("V:\\GEST2", std::string(600, '-') + "\r\n")));
     shareProva = {base + "\\ARCHIVI", base + "\\ALTRO"};
-    ElencoShare = ElencaShareProva;
+    passiInstallazione.elencaShare = ElencaShareProva;
     SegnaLog();
     EXPECT_EQ(1, AnalisiAmbientiDaPercorso(path.c_str()));
     EXPECT_TRUE(DeleteFileA(pathDuplica.c_str()));
@@ -462,7 +462,7 @@ TEST_F(Installazione, TabellaPienaAlVentesimoRecord)
     }
     std::string pathDuplica = Etc("ARCHIVI\\GEST1", "duplica.cfg");
     shareProva = {base + "\\ARCHIVI"};
-    ElencoShare = ElencaShareProva;
+    passiInstallazione.elencaShare = ElencaShareProva;
 
     size_t fine18 = 0;
     for (int n = 0; n < 18; n++)
@@ -569,7 +569,7 @@ TEST_F(Installazione, AvvioConDriveDiReteSostituitoDalloShare)
     ASSERT_TRUE(ScriviFile(Etc("ARCHIVI\\GEST1", "configur"), std::string(nomeDrive) + "\r\n"));
     std::string archivi = base + "\\ARCHIVI";
     shareProva = {archivi};
-    ElencoShare = ElencaShareProva;
+    passiInstallazione.elencaShare = ElencaShareProva;
     ASSERT_EQ(1, AnalisiAmbientiDaPercorso(path.c_str()));
     SegnaLog();
     EXPECT_EQ(1, ConnessioneNetworkDrive());

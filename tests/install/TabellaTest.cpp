@@ -26,7 +26,7 @@ TEST(RadiciAmbiente, RadiceUtentiELocale)
     } casi[] = {
         {"Z", "GEST1", "C:\\ARCHIVI", "Z:\\GEST1", "C:\\ARCHIVI\\GEST1"},
         {"Z", "GEST1", "C:\\", "Z:\\GEST1", "C:\\GEST1"},          // radice di drive: niente barra doppia
-        {"C", "GEST1", "", "C:\\GEST1", "\\GEST1"},                // stand alone: drive corrente
+        {"D", "GEST1", "", "D:\\GEST1", "D:\\GEST1"},              // stand alone: la lettera dell'ambiente
         {"z:\\GEST2", "GEST2", "D:\\DATI", "z:\\GEST2", "D:\\DATI\\GEST2"}, // duplicato: conta solo la lettera
     };
     for (const Caso &c : casi) {

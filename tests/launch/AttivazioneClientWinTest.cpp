@@ -135,8 +135,8 @@ TEST_F(Attivazione, VersioneDallaRisorsaDellEseguibile)
     LeggiVersioneEseguibile(PathDaLinux(PATH_RUNTIME_PROVA).c_str(), versione, sizeof versione);
     EXPECT_STREQ("01.02.03.104", versione);
     // L'eseguibile dei test non ha versione: la risposta e' vuota e la connessione si chiude.
-    LeggiVersioneEseguibile(NULL, versione, sizeof versione);
-    EXPECT_STREQ("", versione);
+    LeggiVersioneServizio();
+    EXPECT_STREQ("", versioneServizio);
     Connessione c;
     ASSERT_TRUE(c.Apri());
     EXPECT_NE("", c.Richiedi(0, Corpo(Testa("sysadmin"))));

@@ -211,6 +211,7 @@ protected:
         InstallaAmbiente(RADICE, "SOCKET=" + std::to_string(Porta()) + "\r\n");
         InstallaAmbiente(DUPLICATO, "");
         RiempiTabella();
+        LeggiVersioneServizio();
         SocketRete ascolto = SOCKET_NON_VALIDO;
         const char *passo = NULL;
         listenerPronto = ApriListener("C:\\", "E2ECLI", &ascolto, &passo) != 0;
@@ -614,3 +615,86 @@ TEST_F(LancioCliente, RichiesteMalformateRifiutatePoiLaVersione)
 }
 
 } // namespace
+
+/* Un secondo drive (S: del prefisso Wine) con un ambiente duplicato, messo in tabella come record 2
+ * con lo share trovato dall'enumerazione di prova; l'ambiente in linea resta C:. */
+class LancioSecondoDrive : public LancioCliente {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!listenerPronto) // il listener e' uno per processo
+            LancioCliente::SetUpTestSuite();
+    }
+    static int ElencaDueDrive(VisitaShare visita, void *contesto)
+    {
+        for (const char *share : {"C:\\", "S:\\"})
+            if (visita(contesto, share))
+                return 1;
+        return 1;
+    }
+    void SetUp() override
+    {
+        LancioCliente::SetUp();
+        ASSERT_TRUE(Esiste("S:\\")) << "manca il drive S: del prefisso Wine";
+        InstallaAmbiente(SECONDO, "");
+        EnumerazioneShare salvata = passiInstallazione.elencaShare;
+        passiInstallazione.elencaShare = ElencaDueDrive;
+        InfoAmbiente *secondo = &TabellaInfoInstallazione.ambienti[2];
+        CopiaTesto(secondo->drive, sizeof secondo->drive, SECONDO);
+        CopiaTesto(secondo->sistInfo, sizeof secondo->sistInfo, "E2ES");
+        ASSERT_EQ(1, RicercaNetShare("E2ES", secondo->strPathShare));
+        passiInstallazione.elencaShare = salvata;
+        EXPECT_STREQ("S:\\", secondo->strPathShare);
+        TabellaInfoInstallazione.numAmbienti = 3;
+    }
+    static constexpr const char *SECONDO = "S:\\E2ES";
+};
+
+TEST_F(LancioSecondoDrive, SediciKelvatlog3InsiemeMetaSulSecondoDrive)
+{
+    const int quanti = 16;
+    std::vector<Cliente> clienti;
+    for (int i = 0; i < quanti; i++) {
+        std::string argomenti = "--attesa 1 kelvatlog3 --studio S" + std::to_string(i) + " --anno 2022";
+        if (i % 2 == 1)
+            argomenti += std::string(" --ambiente ") + SECONDO;
+        clienti.push_back(AvviaCliente(argomenti));
+    }
+    std::vector<std::string> fileParametri;
+    for (int i = 0; i < quanti; i++) {
+        EsitoCliente esito = AttendiCliente(clienti[(size_t)i]);
+        ASSERT_EQ(FATTO, esito.codice) << i << ": " << esito.errore << esito.uscita;
+        std::string radice = i % 2 == 1 ? SECONDO : RADICE;
+        Rapporto r = RapportoDelRuntime(esito, radice + "\\prg\\com\\drumal\\bin");
+        ASSERT_TRUE(r.letto) << i << ": " << esito.uscita;
+        EXPECT_EQ(radice + "\\prg", r.cartella) << i;
+        EXPECT_EQ(radice + "\\prg\\com\\drumal\\bin\\trimox3.exe kelvat32", r.comando) << i;
+        std::string nome = Variabile(r, "VELMAR_START");
+        fileParametri.push_back(nome);
+        EXPECT_NE(std::string::npos, FileParametri(nome).find("STUDIO=S" + std::to_string(i) + "\r\n")) << i;
+    }
+    std::sort(fileParametri.begin(), fileParametri.end());
+    EXPECT_EQ(fileParametri.end(), std::unique(fileParametri.begin(), fileParametri.end()));
+}
+
+/* Stand alone: dopo una richiesta sul duplicato di S: la versione e tarnel.new guardano il drive
+ * dell'ambiente in linea, non quello dell'ultima richiesta. */
+TEST_F(LancioSecondoDrive, NuovoServizioSulDriveDellAmbienteInLineaDopoIlDuplicato)
+{
+    TabellaInfoInstallazione.ambienti[0].strPathShare[0] = '\0';
+    std::string nuovo = std::string(BIN) + "\\tarnel.new";
+    ASSERT_TRUE(ScriviFile(nuovo, "nuovo servizio"));
+    CancellaRapporti(BIN, "updqorservice.exe");
+    std::string dup = std::string("--attesa 0.5 kelvatlog3 --in-chiaro --ambiente ") + SECONDO;
+    ASSERT_EQ(FATTO, EseguiCliente(dup).codice);
+    VerificaVersione(true);
+    ASSERT_EQ(FATTO, EseguiCliente(dup).codice);
+    EsitoCliente esito = EseguiCliente("versione");
+    DeleteFileA(nuovo.c_str());
+    EXPECT_EQ(AGG_SERVIZIO, esito.codice) << esito.errore << esito.uscita;
+    std::vector<std::string> rapporti = AttendiRapporti(BIN, "updqorservice.exe");
+    ASSERT_EQ(1u, rapporti.size());
+    Rapporto r = LeggiRapporto(rapporti[0]);
+    EXPECT_EQ(std::string(BIN) + "\\updqorservice.exe tarnel.exe tarnel.new", r.comando);
+    EXPECT_EQ(BIN, r.cartella);
+}

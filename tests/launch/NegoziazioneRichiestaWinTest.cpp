@@ -1,6 +1,7 @@
 /* tests/launch/NegoziazioneRichiestaWinTest.cpp - la negoziazione su socket veri sotto Wine, con la
  * meta' client del protocollo dall'altra parte e un ambiente installato di prova: risposta, rifiuti,
- * avvisi di aggiornamento, strumento dei formati, aggiornatore, cartella di lavoro e blocco. */
+ * avvisi di aggiornamento, strumento dei formati e richieste che lo attendono, aggiornatore, cartella
+ * di lavoro. */
 #include "launch/launch.h"
 
 #include "tests/finti/SocketProva.h"
@@ -44,19 +45,12 @@ protected:
         ChiudiSocketProva(servizio);
         client = servizio = SOCKET_NON_VALIDO;
     }
-    /* La negoziazione gira sul suo thread, come nel servizio; il blocco preso si rilascia sullo stesso
-     * thread quando rilascia e' vero (la prova del blocco lo tiene). */
+    /* La negoziazione gira sul suo thread, come nel servizio. */
     void AvviaServizio()
     {
         esito = -1;
         InizializzaRichiesta(&r);
-        lato = std::thread([this] {
-            esito = NegoziazioneRichiesta(servizio, &r);
-            while (esito == 1 && !rilascia)
-                Sleep(10);
-            if (esito == 1)
-                SbloccaCartellaLavoro();
-        });
+        lato = std::thread([this] { esito = NegoziazioneRichiesta(servizio, &r); });
     }
     /* Scambio chiavi e invio della richiesta dal lato client. */
     bool Invia(int modoInChiaro, const std::string &corpo)
@@ -97,13 +91,13 @@ protected:
     StatoCifratura stato = {};
     std::thread lato;
     std::atomic<int> esito{-1};
-    std::atomic<bool> rilascia{true};
     RichiestaClient r;
     size_t inizioLog = 0;
 };
 
 TEST_F(Negoziazione, RispostaUgualeAllaRichiestaTranneIlCodiceInEntrambiIModi)
 {
+    const std::string primaCartella = CartellaCorrente();
     struct {
         int inChiaro;
         std::string compressione;
@@ -122,7 +116,7 @@ TEST_F(Negoziazione, RispostaUgualeAllaRichiestaTranneIlCodiceInEntrambiIModi)
         EXPECT_EQ(caso.inChiaro, r.inChiaro);
         EXPECT_EQ(caso.compressioneAttesa, r.compressione);
         EXPECT_EQ(ambiente.radice, r.dirAmbiente);
-        EXPECT_EQ(ambiente.prg, CartellaCorrente());
+        EXPECT_EQ(primaCartella, CartellaCorrente()); // la cartella del processo non cambia
         Chiudi();
         Connetti();
     }
@@ -130,6 +124,23 @@ TEST_F(Negoziazione, RispostaUgualeAllaRichiestaTranneIlCodiceInEntrambiIModi)
     EXPECT_THAT(log, HasSubstr("CambiaWorkingDirectory wkDir = \"" + ambiente.prg + "\"\n"));
     EXPECT_THAT(log, HasSubstr("AggiornamentoFormati NON e' presente il file  = " + ambiente.etc + "\\updatefo.cfg \n"));
     EXPECT_THAT(log, HasSubstr("AggiornamentoInCorso NON e' presente il file  = " + ambiente.prg + "\\aincorso.tst \n"));
+}
+
+/* Un client che manda la frase in un'area azzerata di 1024 byte, poi la trama: gli zeri sono della
+ * frase e la richiesta e' servita. */
+TEST_F(Negoziazione, FraseInUnAreaAzzerataAccettata)
+{
+    std::string corpo = Corpo(Testa("PROG"));
+    std::string area = std::string(FRASE_IN_CHIARO) + std::string(DIM_CHIAVE - LUNG_FRASE_IN_CHIARO, '\0');
+    AvviaServizio();
+    ASSERT_EQ(DIM_CHIAVE, send((SOCKET)client, area.data(), (int)area.size(), 0));
+    ASSERT_EQ(ESITO_FATTO, invioBufferInChiaro(client, (const uint8_t *)corpo.data(), (int)corpo.size()));
+    std::string attesa = corpo;
+    attesa.replace(5, 4, "0101");
+    EXPECT_EQ(attesa, Risposta(1));
+    lato.join();
+    EXPECT_EQ(1, esito);
+    EXPECT_EQ(1, r.inChiaro);
 }
 
 TEST_F(Negoziazione, RichiesteMalformateRifiutatePrimaDellaRisposta)
@@ -251,34 +262,14 @@ TEST_F(Negoziazione, AggiornamentoInCorsoNelleTreForme)
     EXPECT_TRUE(Rapporti(ambiente.bin, "updqorservice.exe").empty());
 }
 
-/* La negoziazione su un thread di sistema: l'aggiornamento del servizio lo finisce dall'interno. */
-struct NegoziazioneSuThread {
-    SocketRete s;
-    RichiestaClient *r;
-    int ritornata;
-};
-static DWORD WINAPI ThreadNegoziazione(LPVOID parametro)
-{
-    NegoziazioneSuThread *dati = (NegoziazioneSuThread *)parametro;
-    if (NegoziazioneRichiesta(dati->s, dati->r))
-        SbloccaCartellaLavoro();
-    dati->ritornata = 1;
-    return 7;
-}
-
 TEST_F(Negoziazione, NuovoServizioAvvisaAvviaLAggiornatoreEFinisceIlThread)
 {
     ASSERT_TRUE(ScriviFile(ambiente.bin + "\\tarnel.new", ""));
-    NegoziazioneSuThread dati = {servizio, &r, 0};
-    HANDLE thread = CreateThread(NULL, 0, ThreadNegoziazione, &dati, 0, NULL);
+    AvviaServizio();
     ASSERT_TRUE(Invia(0, Corpo(Testa("PROG"))));
     std::string avviso = RiceviTutto((SOCKET)client, 2000);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
-    DWORD uscita = 99;
-    GetExitCodeThread(thread, &uscita);
-    CloseHandle(thread);
-    EXPECT_EQ(0u, uscita);
-    EXPECT_EQ(0, dati.ritornata);
+    lato.join();
+    EXPECT_EQ(NEGOZIAZIONE_FINE_THREAD, esito);
     EXPECT_EQ("00005PANIC00124E' in corso l'aggiornamento del servizio di attivazione applicativi QOR:\nattendere "
               "alcuni istanti e ritentare la connessione00000",
               avviso);
@@ -290,6 +281,7 @@ TEST_F(Negoziazione, NuovoServizioAvvisaAvviaLAggiornatoreEFinisceIlThread)
         rapporti = Rapporti(ambiente.bin, "updqorservice.exe");
     ASSERT_EQ(1u, rapporti.size());
     EXPECT_EQ(comando, RigaRapporto(rapporti[0], "comando"));
+    EXPECT_EQ(ambiente.bin, RigaRapporto(rapporti[0], "cartella"));
 
     // In chiaro il nuovo servizio non si guarda: la richiesta e' servita.
     Chiudi();
@@ -332,37 +324,53 @@ TEST_F(Negoziazione, StrumentoDeiFormatiEseguitoUnaVoltaNellaCartellaPrg)
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(marcatore.c_str()));
 }
 
-TEST_F(Negoziazione, BloccoDellaCartellaTenutoFinoAlRilascio)
+/* Lo strumento dei formati gira 2 s: cinque richieste arrivate intanto lo aspettano, non lo rilanciano
+ * e sono servite dopo la sua fine. */
+TEST_F(Negoziazione, RichiesteDuranteLAggiornamentoFormatiAttendonoLoStrumento)
 {
-    rilascia = false;
+    const std::string marcatore = ambiente.etc + "\\updatefo.cfg";
+    ASSERT_TRUE(ScriviFile(marcatore, "x"));
+    SetEnvironmentVariableA("KVIX32A_ATTESA_MS", "2000");
     AvviaServizio();
     ASSERT_TRUE(Invia(1, Corpo(Testa("PROG"))));
     EXPECT_NE("", Risposta(1));
-    for (int i = 0; i < 100 && esito == -1; i++)
-        Sleep(50);
-    ASSERT_EQ(1, esito);
-    // Il primo thread tiene il blocco: il secondo risponde ma si ferma prima della cartella.
-    std::thread primo = std::move(lato);
-    SocketRete primoClient = client, primoServizio = servizio;
-    Connetti();
-    RichiestaClient secondo;
-    InizializzaRichiesta(&secondo);
-    std::atomic<int> esitoSecondo{-1};
-    std::thread altro([&] {
-        esitoSecondo = NegoziazioneRichiesta(servizio, &secondo);
-        if (esitoSecondo == 1)
-            SbloccaCartellaLavoro();
-    });
-    ASSERT_TRUE(Invia(1, Corpo(Testa("PROG"))));
-    EXPECT_NE("", Risposta(1));
+    for (int i = 0; i < 100 && Rapporti(ambiente.bin, "kvix32a.exe").empty(); i++)
+        Sleep(20);
+    struct Altra {
+        SocketRete client = SOCKET_NON_VALIDO, servizio = SOCKET_NON_VALIDO;
+        RichiestaClient r;
+        std::atomic<int> esito{-1};
+        std::thread lato;
+    } altre[5];
+    for (Altra &a : altre) {
+        ASSERT_TRUE(CoppiaConnessa(&a.client, &a.servizio));
+        InizializzaRichiesta(&a.r);
+        a.lato = std::thread([&a] { a.esito = NegoziazioneRichiesta(a.servizio, &a.r); });
+        StatoCifratura st = {};
+        std::string corpo = Corpo(Testa("PROG"));
+        ASSERT_EQ(ESITO_IN_CHIARO, scambioChiaviCliente(a.client, &st, 1));
+        ASSERT_EQ(ESITO_FATTO, invioBufferInChiaro(a.client, (const uint8_t *)corpo.data(), (int)corpo.size()));
+    }
     Sleep(500);
-    EXPECT_EQ(-1, esitoSecondo);
-    rilascia = true;
-    primo.join();
-    altro.join();
-    EXPECT_EQ(1, esitoSecondo);
-    ChiudiSocketProva(primoClient);
-    ChiudiSocketProva(primoServizio);
+    for (Altra &a : altre)
+        EXPECT_EQ(-1, a.esito); // ferme sul blocco mentre lo strumento gira
+    lato.join();
+    EXPECT_EQ(1, esito);
+    for (Altra &a : altre) {
+        a.lato.join();
+        EXPECT_EQ(1, a.esito);
+        ChiudiSocketProva(a.client);
+        ChiudiSocketProva(a.servizio);
+    }
+    SetEnvironmentVariableA("KVIX32A_ATTESA_MS", NULL);
+    EXPECT_EQ(1u, Rapporti(ambiente.bin, "kvix32a.exe").size());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(marcatore.c_str()));
+    std::string log = LogDa(inizioLog);
+    size_t rimozione = log.find("AggiornamentoFormati dopo la rimozione");
+    ASSERT_NE(std::string::npos, rimozione);
+    // Le cinque trovano il marcatore gia' rimosso: le loro righe "NON e' presente" vengono dopo.
+    size_t nonPresente = log.find("AggiornamentoFormati NON e' presente");
+    EXPECT_GT(nonPresente, rimozione);
 }
 
 TEST_F(Negoziazione, Kelvatlog3InAmbienteDuplicatoConFileNelPrimo)
@@ -373,7 +381,6 @@ TEST_F(Negoziazione, Kelvatlog3InAmbienteDuplicatoConFileNelPrimo)
     EXPECT_EQ(duplicato, r.dirAmbiente);
     EXPECT_STREQ(".\\etc\\kl0.cfg", r.fileParametri);
     EXPECT_EQ('e', r.carAnnoFisc);
-    EXPECT_EQ(0, _stricmp((duplicato + "\\prg").c_str(), CartellaCorrente().c_str()));
     EXPECT_EQ("UTENTE=\r\nPROGRA=pr\r\nCONFIG=cf\r\nSTUDIO=st\r\nOPERAT=op\r\nAPPLIC=ap\r\nPARPAS=pp\r\n",
               LeggiFile(ambiente.etc + "\\kl0.cfg"));
 

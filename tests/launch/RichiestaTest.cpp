@@ -4,21 +4,19 @@
 
 #include "install/install.h"
 #include "tests/finti/LogMemoria.h"
+#include "tests/launch/PassiProva.h"
+#include "tests/protocol/CanaleFinto.h"
 #include "tests/launch/RichiestaProva.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string.h>
 
 using ::testing::HasSubstr;
 
-namespace fs = std::filesystem;
 
-static const uint8_t *Byte(const std::string &testo)
+static const uint8_t *Dati(const std::string &testo)
 {
     return (const uint8_t *)testo.data();
 }
@@ -58,7 +56,7 @@ TEST(Richiesta, TipoDalSoloPrefissoDelProgramma)
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.programma);
-        EXPECT_EQ(caso.tipo, TipoDaProgramma(Byte(caso.programma), (int)caso.programma.size()));
+        EXPECT_EQ(caso.tipo, TipoDaProgramma(Dati(caso.programma), (int)caso.programma.size()));
     }
 }
 
@@ -130,7 +128,7 @@ TEST(Richiesta, RichiesteMalformateRifiutateConIlMotivo)
         SCOPED_TRACE(caso.motivo);
         CampoLista campi[MAX_CAMPI_RICHIESTA];
         SvuotaLogMemoria();
-        EXPECT_EQ(0, ControllaRichiesta(Byte(caso.corpo), (int)caso.corpo.size(), campi));
+        EXPECT_EQ(0, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi));
         EXPECT_THAT(TestoLogMemoria(),
                     HasSubstr(std::string("NegoziazioneRichiesta - richiesta rifiutata: ") + caso.motivo));
     }
@@ -164,50 +162,41 @@ TEST(Richiesta, RichiesteBenFormateAccettateAlLimite)
         SCOPED_TRACE(caso.come);
         CampoLista campi[MAX_CAMPI_RICHIESTA];
         SvuotaLogMemoria();
-        EXPECT_EQ(caso.numCampi, ControllaRichiesta(Byte(caso.corpo), (int)caso.corpo.size(), campi));
+        EXPECT_EQ(caso.numCampi, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi));
         EXPECT_EQ("", TestoLogMemoria());
     }
 }
 
-/* Lo smistamento gira in una cartella propria con etc; il file ".\etc\kl<N>.cfg" si rilegge con lo
- * stesso nome relativo (nella build nativa e' un nome di file con le barre rovesciate). */
+/* Lo smistamento con i passi finti: il file ".\etc\kl<N>.cfg" si ritrova nella cartella etc della
+ * cartella prg di dirAmbiente, con il percorso completo. */
 class Smistamento : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        prima = fs::current_path();
-        cartella = fs::temp_directory_path() / ("smistamento_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                                 "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(cartella);
-        fs::create_directories(cartella / "etc");
-        fs::current_path(cartella);
+        InstallaPassiFinti();
         contatoreFileParametri = 0;
         memset(&TabellaInfoInstallazione, 0, sizeof TabellaInfoInstallazione);
         SvuotaLogMemoria();
     }
     void TearDown() override
     {
-        fs::current_path(prima);
-        fs::remove_all(cartella);
+        RipristinaPassi();
     }
     /* Controlla e smista un corpo; rende il risultato dello smistamento (-1 se rifiutato prima). */
     int Smista(const std::vector<std::string> &campiTesto)
     {
         corpo = Corpo(campiTesto);
         InizializzaRichiesta(&r);
-        int numCampi = ControllaRichiesta(Byte(corpo), (int)corpo.size(), campi);
+        CopiaTestoProva(r.dirAmbiente, "C:\\GEST1");
+        int numCampi = ControllaRichiesta(Dati(corpo), (int)corpo.size(), campi);
         if (numCampi == 0)
             return -1;
-        return SmistamentoProgramma(Byte(corpo), campi, numCampi, &r);
+        return SmistamentoProgramma(Dati(corpo), campi, numCampi, &r);
     }
     static std::string Leggi(const std::string &nome)
     {
-        std::ifstream file(nome, std::ios::binary);
-        std::stringstream testo;
-        testo << file.rdbuf();
-        return testo.str();
+        return finti.scritti["C:\\GEST1\\prg" + nome.substr(1)];
     }
-    fs::path prima, cartella;
     std::string corpo;
     CampoLista campi[MAX_CAMPI_RICHIESTA];
     RichiestaClient r;
@@ -354,6 +343,11 @@ TEST(CartellaLavoro, DriveNonValidoFallisceConLeDueRighe)
               "Impossibile determinare la working directory dell'applicativo\n",
               TestoLogMemoria());
     SvuotaLogMemoria();
-    EXPECT_EQ(0, AggiornamentoInCorso(SOCKET_NON_VALIDO, 1, 0));
+    InstallaPassiFinti();
+    CanaleFinto finto;
+    CanaleRete canale;
+    PreparaCanale(&canale, &finto);
+    EXPECT_EQ(0, AggiornamentoInCorso(&canale, 1, 0));
+    RipristinaPassi();
     EXPECT_EQ("AggiornamentoInCorso NON e' presente il file  = 1:\\GEST1\\prg\\aincorso.tst \n", TestoLogMemoria());
 }

@@ -28,7 +28,8 @@ static int Scambio(CanaleFinto *finto, StatoCifratura *stato)
     return scambioChiaviCanale(&canale, stato);
 }
 
-/* Nessuna risposta; lo zero che chiude la frase e' consumato, la trama che segue resta intera. */
+/* Nessuna risposta; gli zeri gia' arrivati dietro la frase sono consumati, la trama che segue resta
+ * intera. Uno zero che arriva dopo non e' piu' della frase. */
 TEST(ScambioChiavi, FraseInChiaroDa108SenzaRisposta)
 {
     const std::string frase = FRASE_IN_CHIARO;
@@ -44,7 +45,8 @@ TEST(ScambioChiavi, FraseInChiaroDa108SenzaRisposta)
         {"sola, poi silenzio", frase, {}, false, ""},
         {"con lo zero", frase + zero, {}, true, ""},
         {"a pezzi 20+26", frase, {20, 26}, true, ""},
-        {"lo zero a parte", frase + zero, {46, 1}, false, ""},
+        {"lo zero a parte", frase + zero, {46, 1}, false, zero},
+        {"in un'area azzerata", frase + std::string(2000, '\0') + "0000000003abc", {}, true, "0000000003abc"},
         {"seguita dalla trama", frase + "0000000003abc", {}, true, "0000000003abc"},
         {"con lo zero e la trama", frase + zero + "0000000003abc", {}, true, "0000000003abc"},
     };
@@ -57,6 +59,9 @@ TEST(ScambioChiavi, FraseInChiaroDa108SenzaRisposta)
         finto.chiusoAllaFine = caso.chiuso;
         EXPECT_EQ(ESITO_IN_CHIARO, Scambio(&finto, &stato));
         EXPECT_TRUE(finto.chiamateInvio.empty());
+        if (caso.pezzi.empty()) { /* una ricezione; due se gli zeri passano i 1024 byte */
+            EXPECT_EQ(caso.ingresso.size() > 1100 ? 2u : 1u, finto.richieste.size());
+        }
         EXPECT_EQ(Byte(caso.resto), Parte(finto.ingresso, finto.letti, finto.ingresso.size()));
     }
 }
@@ -82,6 +87,7 @@ TEST(ScambioChiavi, MaterialeDi1024ByteAPezzi)
         finto.pezzi = caso.pezzi;
         ASSERT_EQ(ESITO_FATTO, Scambio(&finto, &stato));
         EXPECT_EQ(10u, RestantiCanale(&finto)); /* mai oltre 1024 byte */
+        EXPECT_EQ(caso.pezzi.empty() ? 1u : caso.pezzi.size(), finto.richieste.size()); /* una per pezzo */
         ASSERT_EQ((size_t)DIM_CHIAVE, finto.inviati.size());
         for (uint8_t byte : finto.inviati)
             ASSERT_NE(255, byte);

@@ -50,7 +50,7 @@ protected:
     void SetUp() override
     {
         messaggi.clear();
-        mostraMessaggio = RegistraMessaggio;
+        passiComandi.mostraMessaggio = RegistraMessaggio;
         EliminaServizio("tarnel");
         EliminaServizio("LanmanWorkstation"); // l'installazione si ferma ai servizi dipendenti
         ScriviLog("inizio prova\n");
@@ -58,8 +58,8 @@ protected:
     }
     void TearDown() override
     {
-        mostraMessaggio = MessageBoxA;
-        verificaAmministratore = IsAmministratore;
+        passiComandi.mostraMessaggio = MessageBoxA;
+        passiComandi.verificaAmministratore = IsAmministratore;
         EliminaServizio("tarnel");
     }
     int Esegui(std::vector<const char *> argomenti)
@@ -127,7 +127,7 @@ TEST_F(RigaDiComando, ComandiSulServizioAssenteMessaggiESilenzio)
 
 TEST_F(RigaDiComando, NonAmministratoreRifiutatoAncheInSilenzio)
 {
-    verificaAmministratore = NonAmministratore;
+    passiComandi.verificaAmministratore = NonAmministratore;
     for (std::vector<const char *> argomenti : {std::vector<const char *>{"-s", "-i"}, {"-I"}}) {
         messaggi.clear();
         size_t inizio = FineLogProva();

@@ -1,0 +1,91 @@
+/* launch/NegoziazioneRichiestaWin.cpp - apertura della conversazione con il Client Grafico, ricezione
+ * e controllo della richiesta, risposta con il codice di accettazione, controlli di aggiornamento,
+ * cartella di lavoro e programma richiesto. Gira sul thread della connessione, su un CanaleRete; i
+ * passi di sistema sono quelli di passiLancio. */
+#include "launch/launch.h"
+
+#include "base/base.h"
+
+#include <string.h>
+
+#define LUNG_CODICE_ACCETTAZIONE 4
+
+/* Riceve la richiesta nel modo della conversazione; 1 se arrivata. */
+static int RiceviRichiesta(CanaleRete *canale, StatoCifratura *stato, int inChiaro, uint8_t *messaggio, int *lung)
+{
+    if (inChiaro)
+        return ricezioneBufferInChiaroCanale(canale, messaggio, DIM_AREA_MESSAGGIO, lung) == ESITO_FATTO;
+    if (ricezioneBufferCanale(canale, stato, messaggio, DIM_AREA_MESSAGGIO, lung) != ESITO_FATTO) {
+        ScriviLog("Errore ricezioneBuffer Client Grafico\n");
+        return 0;
+    }
+    return 1;
+}
+
+/* Rimanda il messaggio. La trama cifrata consuma l'area che invia: si invia una copia, cosi' i
+ * campi restano come ricevuti. */
+static int InviaRisposta(CanaleRete *canale, StatoCifratura *stato, int inChiaro, const uint8_t *messaggio,
+                         int lung)
+{
+    uint8_t copia[DIM_AREA_MESSAGGIO];
+
+    if (inChiaro)
+        return invioBufferInChiaroCanale(canale, messaggio, lung) == ESITO_FATTO;
+    memcpy(copia, messaggio, (size_t)lung);
+    if (invioBufferCanale(canale, stato, copia, lung) != ESITO_FATTO) {
+        ScriviLog("Errore invioBuffer Client Grafico\n");
+        return 0;
+    }
+    return 1;
+}
+
+/* Dal controllo dell'aggiornamento in corso al programma. */
+static int PreparaCartellaEProgramma(CanaleRete *canale, const uint8_t *messaggio, const CampoLista *campi,
+                                     int numCampi, RichiestaClient *richiesta)
+{
+    if (AggiornamentoInCorso(canale, richiesta->inChiaro, richiesta->compressione)) {
+        ScriviLog("Impossibile attivare il programma: aggiornamento in corso...\n");
+        return 0;
+    }
+    AggiornamentoFormati();
+    return CambiaWorkingDirectory(richiesta) && SmistamentoProgramma(messaggio, campi, numCampi, richiesta);
+}
+
+int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)
+{
+    StatoCifratura stato;
+    uint8_t messaggio[DIM_AREA_MESSAGGIO];
+    CampoLista campi[MAX_CAMPI_RICHIESTA];
+    int lung = 0;
+    int numCampi = 0;
+    int esito = 0;
+
+    memset(&stato, 0, sizeof stato);
+    esito = scambioChiaviCanale(canale, &stato);
+    if (esito == ESITO_CHIUSO) {
+        ScriviLog("Impossibile attivare la comunicazione Criptazione KO...\n");
+        return NEGOZIAZIONE_FALLITA;
+    }
+    richiesta->inChiaro = esito == ESITO_IN_CHIARO;
+    if (!RiceviRichiesta(canale, &stato, richiesta->inChiaro, messaggio, &lung))
+        return NEGOZIAZIONE_FALLITA;
+    if (!richiesta->inChiaro && AggiornamentoServizio(canale))
+        return NEGOZIAZIONE_FINE_THREAD;
+    /* I campi si cercano solo nei byte arrivati; una richiesta malformata non ha risposta. */
+    numCampi = ControllaRichiesta(messaggio, lung, campi);
+    if (numCampi == 0)
+        return NEGOZIAZIONE_FALLITA;
+    richiesta->compressione = campi[3].lung > 0 && messaggio[campi[3].inizio] == 'S';
+    memcpy(messaggio + campi[0].inizio, richiesta->inChiaro ? "0101" : "0109", LUNG_CODICE_ACCETTAZIONE);
+    if (!InviaRisposta(canale, &stato, richiesta->inChiaro, messaggio, lung))
+        return NEGOZIAZIONE_FALLITA;
+    return PreparaCartellaEProgramma(canale, messaggio, campi, numCampi, richiesta) ? NEGOZIAZIONE_RIUSCITA
+                                                                                     : NEGOZIAZIONE_FALLITA;
+}
+
+int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta)
+{
+    CanaleRete canale;
+    CanaleSuSocket(&canale, &s);
+    return NegoziazioneRichiestaCanale(&canale, richiesta);
+}

@@ -1,0 +1,46 @@
+/* launch/PassiLancioPosix.cpp - i passi di sistema di una richiesta nella build nativa: file e
+ * blocco veri; i programmi del runtime sono di Windows, quindi l'avvio qui fallisce sempre. */
+#include "launch/launch.h"
+
+#include "base/base.h"
+
+#include <errno.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <unistd.h>
+
+static pthread_mutex_t bloccoFormati = PTHREAD_MUTEX_INITIALIZER;
+
+static void BloccaFormati(void)
+{
+    pthread_mutex_lock(&bloccoFormati);
+}
+
+static void SbloccaFormati(void)
+{
+    pthread_mutex_unlock(&bloccoFormati);
+}
+
+static int ScriviFile(const char *path, const char *dati, int lung)
+{
+    FILE *file = fopen(path, "wb");
+    if (file == NULL)
+        return 0;
+    fwrite(dati, 1, (size_t)lung, file);
+    fclose(file);
+    return 1;
+}
+
+static void RimuoviFile(const char *path)
+{
+    unlink(path);
+}
+
+static int AvviaProgramma(const char *, const char *, int)
+{
+    errno = ENOEXEC;
+    return 0;
+}
+
+PassiLancio passiLancio = {EsisteFile, EsisteCartella, ScriviFile, RimuoviFile, AvviaProgramma, BloccaFormati,
+                           SbloccaFormati};

@@ -1,0 +1,319 @@
+/* tests/launch/NegoziazioneRichiestaTest.cpp - la negoziazione intera su un canale a copione, con i
+ * passi di sistema finti: byte della risposta, rifiuti, i tre avvisi, l'aggiornamento del servizio e
+ * quello dei formati, le righe di log nel loro ordine. */
+#include "launch/launch.h"
+
+#include "install/install.h"
+#include "tests/finti/LogMemoria.h"
+#include "tests/launch/PassiProva.h"
+#include "tests/launch/RichiestaProva.h"
+#include "tests/protocol/CanaleFinto.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+using ::testing::HasSubstr;
+
+static const std::string RADICE = "C:\\GEST1";
+static const std::string BIN = "C:\\GEST1\\prg\\com\\drumal\\bin";
+
+/* Materiale di chiave del client: non comincia come la frase. */
+static std::vector<uint8_t> Materiale(unsigned seme)
+{
+    std::vector<uint8_t> m = Sequenza(DIM_CHIAVE, seme);
+    m[0] = 0x11;
+    return m;
+}
+
+static void ChiaveDa(FlussoChiave *flusso, const uint8_t *byte)
+{
+    memset(flusso, 0, sizeof *flusso);
+    for (int i = 0; i < DIM_CHIAVE; i++)
+        flusso->chiave[i] = byte[i] ^ TABELLA_CHIAVE[i % DIM_TABELLA_CHIAVE];
+}
+
+/* Quello che il client manda: frase e trama in chiaro, o materiale e trama cifrata. */
+static std::vector<uint8_t> Apertura(bool inChiaro, const std::string &corpo, unsigned seme = 3)
+{
+    CanaleFinto uscita;
+    CanaleRete canale;
+    PreparaCanale(&canale, &uscita);
+    std::vector<uint8_t> area = Byte(corpo);
+    if (inChiaro) {
+        invioBufferInChiaroCanale(&canale, area.data(), (int)area.size());
+        return Unisci({Byte(FRASE_IN_CHIARO), uscita.inviati});
+    }
+    std::vector<uint8_t> materiale = Materiale(seme);
+    StatoCifratura cliente = {};
+    ChiaveDa(&cliente.invio, materiale.data());
+    invioBufferCanale(&canale, &cliente, area.data(), (int)area.size());
+    return Unisci({materiale, uscita.inviati});
+}
+
+/* La prima trama di quanto il servizio ha mandato da da in poi (cifrata: dopo i suoi 1024 byte di
+ * chiave). Rende il payload e in *resto i byte che la seguono. */
+static std::string Trama(bool inChiaro, const std::vector<uint8_t> &inviati, std::vector<uint8_t> *resto,
+                         size_t da = 0)
+{
+    CanaleFinto finto;
+    CanaleRete canale;
+    StatoCifratura cliente = {};
+    uint8_t area[DIM_AREA_MESSAGGIO];
+    int lung = 0;
+    if (inChiaro) {
+        /* La ricezione in chiaro prende anche i byte dietro la trama: qui si conta la lunghezza. */
+        std::string testo((const char *)inviati.data() + da, inviati.size() - da);
+        size_t n = testo.size() >= 10 ? strtoul(testo.substr(0, 10).c_str(), NULL, 10) : 0;
+        if (testo.size() < 10 + n)
+            return "";
+        if (resto != NULL)
+            *resto = Parte(inviati, da + 10 + n, inviati.size());
+        return testo.substr(10, n);
+    }
+    if (inviati.size() < da + DIM_CHIAVE)
+        return "";
+    ChiaveDa(&cliente.ricezione, inviati.data() + da);
+    da += DIM_CHIAVE;
+    finto.ingresso = Parte(inviati, da, inviati.size());
+    PreparaCanale(&canale, &finto);
+    int esito = ricezioneBufferCanale(&canale, &cliente, area, sizeof area, &lung);
+    if (resto != NULL)
+        *resto = Parte(finto.ingresso, finto.letti, finto.ingresso.size());
+    return esito == ESITO_FATTO ? std::string((const char *)area, (size_t)lung) : "";
+}
+
+class NegoziazioneNativa : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InstallaPassiFinti();
+        AmbienteFinto(RADICE);
+        memset(&TabellaInfoInstallazione, 0, sizeof TabellaInfoInstallazione);
+        TabellaInfoInstallazione.numAmbienti = 2;
+        CopiaTestoProva(TabellaInfoInstallazione.ambienti[0].drive, "C");
+        CopiaTestoProva(TabellaInfoInstallazione.ambienti[0].sistInfo, "GEST1");
+        CopiaTestoProva(TabellaInfoInstallazione.ambienti[1].drive, "D:\\GEST2");
+        CopiaTestoProva(TabellaInfoInstallazione.ambienti[1].sistInfo, "GEST2");
+        contatoreFileParametri = 0;
+        SvuotaLogMemoria();
+    }
+    void TearDown() override
+    {
+        RipristinaPassi();
+    }
+    int Negozia(const std::vector<uint8_t> &ingresso, int invioInErrore = -1)
+    {
+        finto = CanaleFinto();
+        finto.ingresso = ingresso;
+        finto.invioInErrore = invioInErrore;
+        CanaleRete canale;
+        PreparaCanale(&canale, &finto);
+        InizializzaRichiesta(&r);
+        return NegoziazioneRichiestaCanale(&canale, &r);
+    }
+    CanaleFinto finto;
+    RichiestaClient r;
+};
+
+TEST_F(NegoziazioneNativa, RispostaERigheDiLogInEntrambiIModi)
+{
+    struct {
+        bool inChiaro;
+        std::string compressione, codice;
+        int compressioneAttesa;
+    } casi[] = {{false, "S", "0109", 1}, {true, "Si", "0101", 1}, {true, "s", "0101", 0}, {false, "N", "0109", 0}};
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.codice + caso.compressione);
+        SvuotaLogMemoria();
+        std::string corpo = Corpo(Testa("PROG", caso.compressione), "coda");
+        std::string attesa = corpo;
+        attesa.replace(5, 4, caso.codice);
+        ASSERT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(Apertura(caso.inChiaro, corpo)));
+        std::vector<uint8_t> resto;
+        EXPECT_EQ(attesa, Trama(caso.inChiaro, finto.inviati, &resto));
+        EXPECT_TRUE(resto.empty());
+        EXPECT_EQ(caso.inChiaro ? 1 : 0, r.inChiaro);
+        EXPECT_EQ(caso.compressioneAttesa, r.compressione);
+        EXPECT_EQ(RADICE, r.dirAmbiente);
+        EXPECT_EQ("AggiornamentoInCorso NON e' presente il file  = C:\\GEST1\\prg\\aincorso.tst \n"
+                  "AggiornamentoFormati fileTestLink = C:\\GEST1\\prg\\etc\\updatefo.cfg \n"
+                  "AggiornamentoFormati NON e' presente il file  = C:\\GEST1\\prg\\etc\\updatefo.cfg \n"
+                  "CambiaWorkingDirectory wkDir = \"C:\\GEST1\\prg\"\n",
+                  TestoLogMemoria());
+    }
+    // Uno scambio in chiaro: uno sguardo e una sola ricezione per la frase, anche con gli zeri dietro.
+    std::vector<uint8_t> imbottita = Apertura(true, Corpo(Testa("PROG")));
+    imbottita.insert(imbottita.begin() + LUNG_FRASE_IN_CHIARO, 500, 0);
+    EXPECT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(imbottita));
+    EXPECT_EQ(LUNG_FRASE_IN_CHIARO + 500, finto.richieste[0]);
+}
+
+TEST_F(NegoziazioneNativa, RifiutiConLaLoroRigaESenzaRisposta)
+{
+    std::string malformato = Corpo({"abc"});
+    struct {
+        const char *nome;
+        std::vector<uint8_t> ingresso;
+        int invioInErrore;
+        std::string log;
+        size_t inviati;
+    } casi[] = {
+        {"nessun byte", {}, -1, "Impossibile attivare la comunicazione Criptazione KO...\n", 0},
+        {"chiuso dopo la frase", Byte(FRASE_IN_CHIARO), -1, "", 0},
+        {"chiuso dopo la chiave", Materiale(3), -1, "Errore ricezioneBuffer Client Grafico\n", DIM_CHIAVE},
+        {"malformata", Apertura(true, malformato), -1, "campo 0 di 3 byte", 0},
+        {"risposta in chiaro fallita", Apertura(true, Corpo(Testa("PROG"))), 0, "", 0},
+        {"risposta cifrata fallita", Apertura(false, Corpo(Testa("PROG"))), 1, "Errore invioBuffer Client Grafico\n",
+         DIM_CHIAVE},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.nome);
+        SvuotaLogMemoria();
+        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(caso.ingresso, caso.invioInErrore));
+        EXPECT_THAT(TestoLogMemoria(), HasSubstr(caso.log));
+        EXPECT_EQ(caso.inviati, finto.inviati.size());
+        EXPECT_TRUE(finti.avviati.empty());
+    }
+}
+
+TEST_F(NegoziazioneNativa, DriveOCartellaMancantiDopoLaRisposta)
+{
+    struct {
+        const char *nome;
+        std::string togli, righe;
+    } casi[] = {
+        {"drive", "C:\\", "Impossibile cambiare il drive di lavoro a \"C:\"\n"
+                          "Impossibile cambiare il drive di lavoro a \"C:\"\n"
+                          "Impossibile determinare la working directory dell'applicativo\n"},
+        {"prg", RADICE + "\\prg", "Impossibile cambiare la directory di lavoro a \"C:\\GEST1\\prg\"\n"
+                                  "Impossibile determinare la working directory dell'applicativo\n"},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.nome);
+        AmbienteFinto(RADICE);
+        finti.cartelle.erase(caso.togli);
+        SvuotaLogMemoria();
+        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(true, Corpo(Testa("PROG")))));
+        EXPECT_NE("", Trama(true, finto.inviati, NULL));
+        std::string log = TestoLogMemoria();
+        EXPECT_EQ(caso.righe, log.substr(log.size() - std::min(log.size(), caso.righe.size())));
+    }
+}
+
+TEST_F(NegoziazioneNativa, Kelvatlog3DuplicatoFileNelPrimoAmbiente)
+{
+    AmbienteFinto("d:\\gest2");
+    AmbienteFinto("D:\\GEST2");
+    ASSERT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(Apertura(false, Corpo(Kelvatlog3("2024", "d:\\gest2")))));
+    EXPECT_STREQ("d:\\gest2", r.dirAmbiente);
+    EXPECT_STREQ(".\\etc\\kl0.cfg", r.fileParametri);
+    ASSERT_EQ(1u, finti.scritti.count(RADICE + "\\prg\\etc\\kl0.cfg"));
+    EXPECT_EQ("UTENTE=\r\nPROGRA=pr\r\nCONFIG=cf\r\nSTUDIO=st\r\nOPERAT=op\r\nAPPLIC=ap\r\nPARPAS=pp\r\n",
+              finti.scritti[RADICE + "\\prg\\etc\\kl0.cfg"]);
+
+    finti.cartelle.erase("D:\\GEST2\\prg");
+    SvuotaLogMemoria();
+    EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(false, Corpo(Kelvatlog3("2024", "D:\\GEST2")))));
+    EXPECT_THAT(TestoLogMemoria(),
+                HasSubstr("Ambiente duplicato \"D:\\GEST2\": impossibile cambiare la directory di lavoro a "
+                          "\"D:\\GEST2\\prg\"\nImpossibile determinare la working directory dell'ambiente "
+                          "duplicato (\"D:\\GEST2\")\n"));
+    finti.scritturaRiesce = false;
+    SvuotaLogMemoria();
+    EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(true, Corpo(Kelvatlog3("2024")))));
+    EXPECT_EQ("Impossibile creare il file \".\\etc\\kl2.cfg\" necessario ad attivare Quadrivel \n",
+              TestoLogMemoria().substr(TestoLogMemoria().find("Impossibile")));
+}
+
+/* In chiaro l'avviso di 174 byte; cifrato un nuovo scambio chiavi e la trama, compressa o no. */
+TEST_F(NegoziazioneNativa, AvvisoDiAggiornamentoApplicativoNeiTreModi)
+{
+    const std::string testo = "La procedura di aggiornamento e' in corso oppure l'ultimo aggiornamento eseguito ha "
+                              "generato errori. Attendere alcuni istanti e ritentare la connessione.";
+    finti.file.insert(RADICE + "\\prg\\aincorso.tst");
+    finti.file.insert(BIN + "\\tarnel.new"); // con l'applicativo in aggiornamento non conta
+    for (std::string compressione : {"", "N", "S"}) {
+        bool inChiaro = compressione.empty();
+        SCOPED_TRACE(inChiaro ? "in chiaro" : compressione);
+        SvuotaLogMemoria();
+        std::vector<uint8_t> ingresso = Apertura(inChiaro, Corpo(Testa("PROG", inChiaro ? "N" : compressione)));
+        if (!inChiaro)
+            ingresso = Unisci({ingresso, Apertura(false, "00000", 4)});
+        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(ingresso));
+        std::vector<uint8_t> resto;
+        EXPECT_NE("", Trama(inChiaro, finto.inviati, &resto));
+        if (inChiaro) {
+            EXPECT_EQ(Unisci({Byte(std::string("\x00\x00\x00\xAA", 4)), Byte("00001E00154S" + testo + "00000")}),
+                      resto);
+        } else {
+            std::string avviso = Trama(false, resto, NULL);
+            if (compressione == "S") {
+                uint8_t chiaro[DIM_AREA_MESSAGGIO];
+                int n = DecomprimiLzw((const uint8_t *)avviso.data(), (int)avviso.size(), chiaro, sizeof chiaro);
+                avviso.assign((const char *)chiaro, n > 0 ? (size_t)n : 0);
+            }
+            EXPECT_EQ("999990020100153" + testo + "00000", avviso);
+            EXPECT_EQ(0u, RestantiCanale(&finto)); // la trama del client dopo l'avviso e' letta
+        }
+        EXPECT_THAT(TestoLogMemoria(), HasSubstr("Impossibile attivare il programma: aggiornamento in corso...\n"));
+        EXPECT_THAT(TestoLogMemoria(), ::testing::Not(HasSubstr("AggiornamentoFormati")));
+        EXPECT_TRUE(finti.avviati.empty());
+    }
+}
+
+TEST_F(NegoziazioneNativa, NuovoServizioSoloCifratoAvvisaEFinisceIlThread)
+{
+    finti.file.insert(BIN + "\\tarnel.new");
+    for (bool riesce : {true, false}) {
+        SCOPED_TRACE(riesce);
+        finti.avviati.clear();
+        finti.avvioRiesce = riesce;
+        SvuotaLogMemoria();
+        EXPECT_EQ(NEGOZIAZIONE_FINE_THREAD, Negozia(Apertura(false, Corpo(Testa("PROG")))));
+        std::string dopoChiave((const char *)finto.inviati.data() + DIM_CHIAVE, finto.inviati.size() - DIM_CHIAVE);
+        EXPECT_EQ("00005PANIC00124E' in corso l'aggiornamento del servizio di attivazione applicativi QOR:\n"
+                  "attendere alcuni istanti e ritentare la connessione00000",
+                  dopoChiave);
+        const std::string comando = BIN + "\\updqorservice.exe tarnel.exe tarnel.new";
+        EXPECT_EQ(std::vector<std::string>{comando + " | " + BIN + " | 0"}, finti.avviati);
+        EXPECT_THAT(TestoLogMemoria(), HasSubstr(std::string(riesce ? "Attivata" : "Impossibile attivare") +
+                                                 " la procedura di aggiornamento del Servizio di attivazione "
+                                                 "applicativi QOR: \"" + comando + "\"\n"));
+    }
+    // In chiaro il nuovo servizio non si guarda.
+    EXPECT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(Apertura(true, Corpo(Testa("PROG")))));
+}
+
+TEST_F(NegoziazioneNativa, AggiornamentoFormatiConLoStrumentoPoiSenzaMarcatore)
+{
+    const std::string marcatore = RADICE + "\\prg\\etc\\updatefo.cfg";
+    const std::string strumento = BIN + "\\kvix32a.exe";
+    for (bool riesce : {false, true, true}) {
+        SCOPED_TRACE(riesce);
+        finti.avvioRiesce = riesce;
+        finti.avviati.clear();
+        SvuotaLogMemoria();
+        bool presente = finti.file.count(marcatore) != 0 || !riesce;
+        if (!riesce)
+            finti.file.insert(marcatore);
+        EXPECT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(Apertura(true, Corpo(Testa("sysadmin")))));
+        EXPECT_EQ(1, r.richiestaVersione);
+        std::string log = TestoLogMemoria();
+        if (!presente) {
+            EXPECT_TRUE(finti.avviati.empty());
+            EXPECT_THAT(log, HasSubstr("AggiornamentoFormati NON e' presente il file  = " + marcatore + " \n"));
+            continue;
+        }
+        EXPECT_EQ(std::vector<std::string>{strumento + " | " + RADICE + "\\prg | 1"}, finti.avviati);
+        std::string righe = "AggiornamentoFormati comando = " + strumento + " \n"
+                            "AggiornamentoFormati directorydilavoro = C:\\GEST1\\prg \n"
+                            "AggiornamentoFormati SetCurrentDirectory = C:\\GEST1\\prg \n" +
+                            (riesce ? "AggiornamentoFormati Eseguito il comando = " + strumento + " \n"
+                                      "AggiornamentoFormati dopo la rimozione = " + marcatore + " \n"
+                                    : "AggiornamentoFormati Errore nella CreateProcess comando = " + strumento + " \n");
+        EXPECT_THAT(log, HasSubstr(righe));
+        EXPECT_EQ(riesce ? 0u : 1u, finti.file.count(marcatore));
+    }
+}
