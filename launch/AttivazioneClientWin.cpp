@@ -99,9 +99,19 @@ static CRITICAL_SECTION *BloccoAvvio(void)
 static int CreaProcessoRuntime(char *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio, DWORD flag)
 {
     PROCESS_INFORMATION processo;
+    int tentativi = 0;
+    BOOL avviato = FALSE;
 
-    memset(&processo, 0, sizeof processo);
-    if (!CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, cartella, avvio, &processo)) {
+    /* Piu' avvii insieme possono trovare il sistema in un momento sfavorevole (errore interno 1359,
+     * visto sotto Wine): si ritenta poche volte prima di dare l'avvio per fallito. */
+    for (;;) {
+        memset(&processo, 0, sizeof processo);
+        avviato = CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, cartella, avvio, &processo);
+        if (avviato || GetLastError() != ERROR_INTERNAL_ERROR || ++tentativi == 3)
+            break;
+        Sleep(10);
+    }
+    if (!avviato) {
         ScriviLogErrore("CreateProcess: \"%s\"", comando);
         return 0;
     }

@@ -24,11 +24,12 @@ static void SbloccaFormati(void)
 static int ScriviFile(const char *path, const char *dati, int lung)
 {
     FILE *file = fopen(path, "wb");
+    int scritti = 0;
+
     if (file == NULL)
         return 0;
-    fwrite(dati, 1, (size_t)lung, file);
-    fclose(file);
-    return 1;
+    scritti = (int)fwrite(dati, 1, (size_t)lung, file);
+    return fclose(file) == 0 && scritti == lung;
 }
 
 static void RimuoviFile(const char *path)

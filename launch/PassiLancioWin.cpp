@@ -4,7 +4,6 @@
 
 #include "base/base.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <windows.h>
@@ -29,14 +28,19 @@ static void SbloccaFormati(void)
     LeaveCriticalSection(BloccoFormati());
 }
 
+/* Con CreateFile l'handle non e' ereditabile: un runtime avviato intanto da un altro thread non
+ * riceve il file dei parametri di un'altra richiesta. 1 solo se tutti i byte sono stati scritti. */
 static int ScriviFile(const char *path, const char *dati, int lung)
 {
-    FILE *file = fopen(path, "wb");
-    if (file == NULL)
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD scritti = 0;
+    int riuscito = 0;
+
+    if (file == INVALID_HANDLE_VALUE)
         return 0;
-    fwrite(dati, 1, (size_t)lung, file);
-    fclose(file);
-    return 1;
+    riuscito = WriteFile(file, dati, (DWORD)lung, &scritti, NULL) && scritti == (DWORD)lung;
+    CloseHandle(file);
+    return riuscito;
 }
 
 static void RimuoviFile(const char *path)

@@ -52,19 +52,9 @@ static float campioni[MAX_CAMPIONI];
 static uint8_t materiali[MAX_CLIENT][DIM_CHIAVE];
 
 /* Il log del protocollo non serve: un errore si vede come conversazione non finita. */
-void ScriviLog(const char *formato, ...)
+void ConsegnaRecordLog(const char *record)
 {
-    (void)formato;
-}
-
-void ScriviLogErrore(const char *formato, ...)
-{
-    (void)formato;
-}
-
-const char *pathFileLog(void)
-{
-    return "";
+    (void)record;
 }
 
 static void ClienteCarico(int indice, void *contesto)

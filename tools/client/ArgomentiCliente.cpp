@@ -45,9 +45,10 @@ const char TESTO_USO[] =
     "gli avvisi (\"avviso servizio: ...\", \"avviso applicativo: ...\"), i messaggi dell'applicativo\n"
     "(\"applicativo N: ...\") o i byte grezzi arrivati dopo (\"dopo: ...\").\n"
     "codici d'uscita: 0 fatto, 1 uso errato, 2 connessione non riuscita, 3 scambio chiavi non\n"
-    "riuscito, 4 invio non riuscito, 5 richiesta rifiutata (chiusa senza risposta), 6 tempo scaduto,\n"
-    "7 risposta non valida, 8 aggiornamento dell'applicativo in corso, 9 aggiornamento del servizio\n"
-    "in corso, 10 applicativo non avviato (chiusa dopo la risposta).\n";
+    "riuscito, 4 invio all'applicativo non riuscito, 5 richiesta rifiutata (chiusa senza risposta,\n"
+    "anche durante l'invio), 6 tempo scaduto, 7 risposta non valida, 8 aggiornamento dell'applicativo\n"
+    "in corso, 9 aggiornamento del servizio in corso, 10 applicativo non avviato (chiusa dopo la\n"
+    "risposta).\n";
 
 /* Secondi in millisecondi, da 0 a un'ora. -1 se non validi. */
 static int LeggiSecondi(const char *testo)

@@ -385,8 +385,11 @@ int ConversaCliente(CanaleRete *canale, const OpzioniConversazione *opzioni, con
     memcpy(area, richiesta, (size_t)lungRichiesta); /* l'invio cifrato consuma l'area */
     esito = opzioni->inChiaro ? invioBufferInChiaroCanale(&cv.rete, area, lungRichiesta)
                               : invioBufferCanale(&cv.rete, &stato, area, lungRichiesta);
+    /* Un servizio che rifiuta la trama mentre arriva (per esempio oltre la sua area) chiude la
+     * connessione: il resto dell'invio trova la connessione chiusa, ed e' lo stesso rifiuto. */
     if (esito != ESITO_FATTO)
-        return Fallisce(&cv, USCITA_INVIO, "invio della richiesta non riuscito: connessione interrotta");
+        return Fallisce(&cv, USCITA_RIFIUTATA,
+                        "il servizio ha chiuso la connessione durante l'invio della richiesta: richiesta rifiutata");
 
     esito = opzioni->inChiaro ? RiceviTramaInChiaro(&cv, area, sizeof area, &lungRisposta)
                               : RiceviRispostaCifrata(&cv, &stato, area, sizeof area, &lungRisposta);

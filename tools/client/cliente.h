@@ -14,8 +14,8 @@
 #define USCITA_USO 1            /* argomenti non validi, richiesta che non si compone */
 #define USCITA_CONNESSIONE 2    /* indirizzo non valido o connessione non riuscita */
 #define USCITA_SCAMBIO 3        /* scambio chiavi non riuscito */
-#define USCITA_INVIO 4          /* invio della richiesta non riuscito */
-#define USCITA_RIFIUTATA 5      /* connessione chiusa senza risposta: richiesta rifiutata */
+#define USCITA_INVIO 4          /* invio all'applicativo non riuscito */
+#define USCITA_RIFIUTATA 5      /* connessione chiusa senza risposta (anche durante l'invio): rifiutata */
 #define USCITA_TEMPO 6          /* il servizio non ha risposto entro il limite */
 #define USCITA_NON_VALIDA 7     /* risposta, versione o avviso non decifrabili */
 #define USCITA_AGG_APPLICATIVO 8 /* avviso: aggiornamento dell'applicativo in corso */

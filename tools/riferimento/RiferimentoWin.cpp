@@ -35,19 +35,9 @@ static uint8_t materialeRiferimento[DIM_CHIAVE];
 static char comandoRuntime[DIM_PATH + 16];
 
 /* Il log del protocollo non serve al riferimento. */
-void ScriviLog(const char *formato, ...)
+void ConsegnaRecordLog(const char *record)
 {
-    (void)formato;
-}
-
-void ScriviLogErrore(const char *formato, ...)
-{
-    (void)formato;
-}
-
-const char *pathFileLog(void)
-{
-    return "";
+    (void)record;
 }
 
 /* Riceve esattamente n byte; 1 se arrivati. */
