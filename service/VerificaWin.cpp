@@ -79,14 +79,27 @@ static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale
     return 1;
 }
 
-/* Il processo che ascolta sulla porta, se la tabella TCP del sistema lo dice; 0 se non si sa. */
+typedef DWORD(WINAPI *FunzioneTabellaTcp)(PVOID tabella, PDWORD dim, BOOL ordina, ULONG famiglia,
+                                          TCP_TABLE_CLASS classe, ULONG riservato);
+
+/* Il processo che ascolta sulla porta, se la tabella TCP del sistema lo dice; 0 se non si sa.
+ * GetExtendedTcpTable si cerca a run time: i primi sistemi di versione 5 non l'hanno. */
 static DWORD ProcessoInAscolto(int porta)
 {
     char area[64 * 1024];
     MIB_TCPTABLE_OWNER_PID *tabella = (MIB_TCPTABLE_OWNER_PID *)area;
     DWORD dim = sizeof area;
+    HMODULE libreria = LoadLibraryA("iphlpapi.dll");
+    FunzioneTabellaTcp leggiTabella = NULL;
+    DWORD esito = ERROR_NOT_SUPPORTED;
 
-    if (GetExtendedTcpTable(tabella, &dim, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0) != NO_ERROR)
+    if (libreria == NULL)
+        return 0;
+    leggiTabella = (FunzioneTabellaTcp)(void *)GetProcAddress(libreria, "GetExtendedTcpTable");
+    if (leggiTabella != NULL)
+        esito = leggiTabella(tabella, &dim, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
+    FreeLibrary(libreria);
+    if (esito != NO_ERROR)
         return 0;
     for (DWORD i = 0; i < tabella->dwNumEntries; i++)
         if (ntohs((u_short)tabella->table[i].dwLocalPort) == porta)
