@@ -20,7 +20,10 @@ static HANDLE fileLog = INVALID_HANDLE_VALUE;
 /* Parte alta della posizione del byte che fa da blocco tra i processi: 2^62, oltre ogni file vero. */
 #define ZONA_BLOCCO_LOG 0x40000000
 static char pathLog[DIM_PATH] = "";
+/* Data e ora dell'ultimo record e il secondo a cui valgono: l'ora locale si chiede al sistema una
+ * volta al secondo, non a ogni record. Sotto il blocco del log. */
 static char areaTimestamp[32];
+static time_t secondoTimestamp = (time_t)-1;
 
 /* Il blocco del log, pronto alla prima chiamata anche se questa arriva prima di main. */
 static CRITICAL_SECTION *BloccoLog(void)
@@ -134,12 +137,15 @@ static void ScriviRecord(const char *formato, va_list argomenti)
         ApriLog();
     if (fileLog == INVALID_HANDLE_VALUE)
         return;
-    locale = localtime(&adesso);
-    if (locale != NULL)
-        FormattaTimestamp(areaTimestamp, sizeof areaTimestamp, locale->tm_mday, locale->tm_mon + 1,
-                          locale->tm_year + 1900, locale->tm_hour, locale->tm_min, locale->tm_sec);
-    else
-        areaTimestamp[0] = '\0';
+    if (adesso != secondoTimestamp) {
+        locale = localtime(&adesso);
+        if (locale != NULL)
+            FormattaTimestamp(areaTimestamp, sizeof areaTimestamp, locale->tm_mday, locale->tm_mon + 1,
+                              locale->tm_year + 1900, locale->tm_hour, locale->tm_min, locale->tm_sec);
+        else
+            areaTimestamp[0] = '\0';
+        secondoTimestamp = locale != NULL ? adesso : (time_t)-1;
+    }
     lungInizio = snprintf(area, sizeof area, "%s: ", areaTimestamp);
     va_copy(copia, argomenti);
     lungTesto = vsnprintf(area + lungInizio, sizeof area - (size_t)lungInizio, formato, copia);
