@@ -1,6 +1,10 @@
 /* service/AmmissioneWin.cpp - l'ammissione delle connessioni accettate: lo stato condiviso sotto un
- * blocco, le righe di rifiuto, e il thread di connessione che scrive da chi viene la connessione;
- * quando il thread finisce, un'attesa registrata sulla sua handle libera la conversazione. */
+ * blocco, le righe di rifiuto, e i thread di connessione.
+ * Ogni connessione ammessa ha un thread tutto suo per la durata della conversazione. Un thread che
+ * ha finito la sua resta in attesa della prossima per un poco: sotto carico la connessione nuova va
+ * a un thread libero invece di crearne uno (creare e chiudere un thread costa millisecondi di
+ * processore sotto Wine, molto piu' di tutta la conversazione). Se nessun thread e' libero se ne
+ * crea uno subito: nessuna connessione aspetta un thread. */
 #include "service/service.h"
 
 #include "service/Listener.h"
@@ -9,6 +13,10 @@
 
 #include <winsock2.h>
 #include <windows.h>
+
+/* Thread liberi tenuti in attesa al piu', e per quanto ciascuno attende una connessione nuova. */
+#define MAX_THREAD_LIBERI 64
+#define ATTESA_THREAD_LIBERO_MS 30000
 
 static StatoAmmissione statoAmmissione;
 
@@ -20,17 +28,18 @@ static CRITICAL_SECTION *BloccoAmmissione(void)
     return &blocco;
 }
 
-/* Una connessione ammessa: quello che il suo thread riceve e, per la fine del thread, la sua handle
- * e l'attesa registrata su di essa. Il record lo libera la fine del thread. */
+/* Una connessione ammessa: quello che il suo thread riceve. Il record lo libera la fine del thread. */
 typedef struct Connessione {
     SOCKET socketAccettato;
     ProceduraConnessione procedura;
     uint32_t indirizzo;
     unsigned porta;
     int contata;
-    HANDLE thread;
-    HANDLE attesa;
 } Connessione;
+
+/* L'indice TLS dove ogni thread di connessione tiene il suo record, preso alla prima connessione
+ * dal thread del listener, prima che nasca un thread di connessione. */
+static volatile DWORD indiceConnessione = TLS_OUT_OF_INDEXES;
 
 static void LiberaConversazione(uint32_t indirizzo, int contata)
 {
@@ -39,27 +48,122 @@ static void LiberaConversazione(uint32_t indirizzo, int contata)
     LeaveCriticalSection(BloccoAmmissione());
 }
 
-static DWORD WINAPI ThreadConnessione(LPVOID parametro)
+/* Una conversazione sul thread corrente; alla fine, anche fallita, non conta piu'. */
+static void ServiConnessione(Connessione *connessione)
 {
-    const Connessione *connessione = (const Connessione *)parametro;
     char indirizzo[DIM_TESTO_INDIRIZZO];
 
+    TlsSetValue(indiceConnessione, connessione);
     TestoIndirizzo(indirizzo, sizeof indirizzo, connessione->indirizzo);
     ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione->porta);
-    return connessione->procedura((void *)connessione->socketAccettato);
+    connessione->procedura((void *)connessione->socketAccettato);
+    TlsSetValue(indiceConnessione, NULL);
+    LiberaConversazione(connessione->indirizzo, connessione->contata);
+    free(connessione);
 }
 
-/* Il thread della connessione e' finito, comunque sia finito (anche con ExitThread dentro la
- * procedura): la sua conversazione non conta piu'. */
-static VOID CALLBACK FineThreadConnessione(PVOID parametro, BOOLEAN scaduta)
+/* ---- Thread liberi ----
+ * Il listener affida una connessione a un thread libero prenotandolo (threadLiberi scende), mettendo
+ * la connessione in coda e rilasciando il semaforo. Ogni rilascio corrisponde a una prenotazione:
+ * un thread libero la cui attesa scade resta se i liberi sono tutti prenotati, perche' allora un
+ * rilascio e' suo. */
+static HANDLE semaforoLavoro = NULL;
+static Connessione *codaLavoro[MAX_THREAD_LIBERI];
+static int testaCoda = 0;
+static int numInCoda = 0;
+static int threadLiberi = 0; /* in attesa e non prenotati */
+
+static CRITICAL_SECTION *BloccoThreadLiberi(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
+
+/* Il thread che ha finito una conversazione attende la prossima; NULL se deve finire. */
+static Connessione *AttendiConnessione(void)
+{
+    Connessione *connessione = NULL;
+    int resta = 1;
+
+    EnterCriticalSection(BloccoThreadLiberi());
+    if (threadLiberi + numInCoda >= MAX_THREAD_LIBERI)
+        resta = 0;
+    else
+        threadLiberi++;
+    LeaveCriticalSection(BloccoThreadLiberi());
+    if (!resta)
+        return NULL;
+    if (WaitForSingleObject(semaforoLavoro, ATTESA_THREAD_LIBERO_MS) != WAIT_OBJECT_0) {
+        EnterCriticalSection(BloccoThreadLiberi());
+        resta = threadLiberi == 0;
+        if (!resta)
+            threadLiberi--;
+        LeaveCriticalSection(BloccoThreadLiberi());
+        if (!resta || WaitForSingleObject(semaforoLavoro, INFINITE) != WAIT_OBJECT_0)
+            return NULL;
+    }
+    EnterCriticalSection(BloccoThreadLiberi());
+    connessione = codaLavoro[testaCoda];
+    testaCoda = (testaCoda + 1) % MAX_THREAD_LIBERI;
+    numInCoda--;
+    LeaveCriticalSection(BloccoThreadLiberi());
+    return connessione;
+}
+
+/* 1 se un thread libero prende la connessione. */
+static int AffidaAThreadLibero(Connessione *connessione)
+{
+    int affidata = 0;
+
+    if (semaforoLavoro == NULL)
+        return 0;
+    EnterCriticalSection(BloccoThreadLiberi());
+    if (threadLiberi > 0) {
+        threadLiberi--;
+        codaLavoro[(testaCoda + numInCoda) % MAX_THREAD_LIBERI] = connessione;
+        numInCoda++;
+        affidata = 1;
+    }
+    LeaveCriticalSection(BloccoThreadLiberi());
+    if (affidata)
+        ReleaseSemaphore(semaforoLavoro, 1, NULL);
+    return affidata;
+}
+
+static DWORD WINAPI ThreadConnessione(LPVOID parametro)
 {
     Connessione *connessione = (Connessione *)parametro;
 
-    (void)scaduta;
+    while (connessione != NULL) {
+        ServiConnessione(connessione);
+        connessione = semaforoLavoro != NULL ? AttendiConnessione() : NULL;
+    }
+    return 0;
+}
+
+/* Richiamo TLS: il sistema lo chiama in ogni thread del processo che finisce. Un thread finito con
+ * ExitThread dentro la procedura non torna a ServiConnessione: qui la sua conversazione non conta
+ * piu'. Gira sotto il blocco del caricatore: prende solo il blocco dell'ammissione, che nessuno
+ * tiene chiamando il caricatore. */
+static void NTAPI FineThreadConnessione(PVOID modulo, DWORD motivo, PVOID riservato)
+{
+    (void)modulo;
+    (void)riservato;
+    if (motivo != DLL_THREAD_DETACH || indiceConnessione == TLS_OUT_OF_INDEXES)
+        return;
+    Connessione *connessione = (Connessione *)TlsGetValue(indiceConnessione);
+    if (connessione == NULL)
+        return;
+    TlsSetValue(indiceConnessione, NULL);
     LiberaConversazione(connessione->indirizzo, connessione->contata);
-    UnregisterWait(connessione->attesa);
-    CloseHandle(connessione->thread);
     free(connessione);
+}
+
+/* La tabella dei richiami TLS del C runtime raccoglie le sezioni .CRT$XL* in ordine alfabetico. */
+extern "C" {
+__attribute__((section(".CRT$XLT"), used)) const PIMAGE_TLS_CALLBACK richiamoFineConnessione = FineThreadConnessione;
 }
 
 /* 1 se la connessione e' ammessa (e contata); altrimenti la riga di rifiuto, se e' il suo turno. */
@@ -87,24 +191,36 @@ static int Ammetti(uint32_t indirizzo, int *contata)
     return 0;
 }
 
-/* Il thread sospeso, l'attesa della sua fine, poi il via: cosi' la fine non arriva prima
- * dell'attesa. 1 se il thread e' partito. */
+/* Un thread libero, o uno nuovo; 1 se la connessione ha il suo thread: da li' il record e' suo. */
 static int AvviaThread(Connessione *connessione)
 {
-    connessione->thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, ThreadConnessione, connessione,
-                                       CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
-    if (connessione->thread == NULL) {
+    if (AffidaAThreadLibero(connessione))
+        return 1;
+    HANDLE thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, ThreadConnessione, connessione,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+    if (thread == NULL) {
         ScriviLogErrore("CreateThread");
         return 0;
     }
-    if (!RegisterWaitForSingleObject(&connessione->attesa, connessione->thread, FineThreadConnessione, connessione,
-                                     INFINITE, WT_EXECUTEONLYONCE)) {
-        ScriviLogErrore("RegisterWaitForSingleObject");
-        TerminateThread(connessione->thread, 0); /* mai partito */
-        CloseHandle(connessione->thread);
+    CloseHandle(thread);
+    return 1;
+}
+
+/* L'indice TLS e il semaforo dei thread liberi, alla prima connessione; 0 senza indice. Senza
+ * semaforo ogni connessione ha un thread nuovo. */
+static int PreparaThread(void)
+{
+    if (indiceConnessione != TLS_OUT_OF_INDEXES)
+        return 1;
+    DWORD indice = TlsAlloc();
+    if (indice == TLS_OUT_OF_INDEXES) {
+        ScriviLogErrore("TlsAlloc");
         return 0;
     }
-    ResumeThread(connessione->thread);
+    semaforoLavoro = CreateSemaphoreA(NULL, 0, MAX_THREAD_LIBERI, NULL);
+    if (semaforoLavoro == NULL)
+        ScriviLogErrore("CreateSemaphore");
+    indiceConnessione = indice;
     return 1;
 }
 
@@ -115,7 +231,7 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
     uint32_t indirizzo = ntohl(client->sin_addr.s_addr);
     int contata = 0;
 
-    if (!Ammetti(indirizzo, &contata)) {
+    if (!PreparaThread() || !Ammetti(indirizzo, &contata)) {
         closesocket((SOCKET)accettato);
         return;
     }

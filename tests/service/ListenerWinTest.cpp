@@ -237,6 +237,22 @@ TEST_F(CicloAcceptProva, OgniConnessioneHaUnThreadSuoConStackRidotto)
     Ferma();
 }
 
+TEST_F(CicloAcceptProva, LaConnessioneSeguenteVaAlThreadRimastoLibero)
+{
+    Avvia(PortaProva(106), 1);
+    DWORD thread[2] = {0, 0};
+    for (DWORD &id : thread) {
+        SOCKET c = ConnettiLoopback(PortaProva(106));
+        DWORD risposta[2];
+        ASSERT_TRUE(RiceviRisposta(c, risposta));
+        id = risposta[0];
+        closesocket(c);
+        Sleep(200); // il thread torna libero dopo la sua conversazione
+    }
+    EXPECT_EQ(thread[0], thread[1]);
+    Ferma();
+}
+
 TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
 {
     const int numClient = 50;
