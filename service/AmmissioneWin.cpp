@@ -28,7 +28,8 @@ static CRITICAL_SECTION *BloccoAmmissione(void)
     return &blocco;
 }
 
-/* Una connessione ammessa: quello che il suo thread riceve. Il record lo libera la fine del thread. */
+/* Una connessione ammessa: quello che il suo thread riceve. Il record lo libera la fine della
+ * conversazione. */
 typedef struct Connessione {
     SOCKET socketAccettato;
     ProceduraConnessione procedura;
