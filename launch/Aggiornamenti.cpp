@@ -91,8 +91,9 @@ static void AvvisoCifrato(CanaleRete *canale, int compressione)
 /* Il marcatore dell'aggiornamento dell'applicativo in corso nell'ambiente in linea. */
 static void Marcatore(char *marcatore, size_t dim)
 {
-    const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
-    FormattaTesto(marcatore, dim, "%c:\\%s\\prg\\aincorso.tst", ambiente->drive[0], ambiente->sistInfo);
+    char radice[DIM_PATH];
+    RadiceAmbiente(&TabellaInfoInstallazione.ambienti[0], radice, sizeof radice);
+    FormattaTesto(marcatore, dim, "%s\\prg\\aincorso.tst", radice);
 }
 
 int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)

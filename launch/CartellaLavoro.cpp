@@ -124,7 +124,7 @@ void AggiornamentoFormati(void)
         ScriviLog("Impossibile cambiare il drive di lavoro a \"%c:\"\n", lettera);
         return;
     }
-    FormattaTesto(radice, sizeof radice, "%c:\\%s", lettera, ambiente->sistInfo);
+    RadiceAmbiente(ambiente, radice, sizeof radice);
     FormattaTesto(fileTestLink, sizeof fileTestLink, "%s\\prg\\etc\\updatefo.cfg", radice);
     ScriviLog("AggiornamentoFormati fileTestLink = %s \n", fileTestLink);
     /* Senza marcatore nessun blocco; con il marcatore si riguarda sotto il blocco: chi e' arrivato

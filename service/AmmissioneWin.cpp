@@ -67,20 +67,12 @@ static void ServiConnessione(Connessione *connessione)
  * Il listener affida una connessione a un thread libero prenotandolo (threadLiberi scende), mettendo
  * la connessione in coda e rilasciando il semaforo. Ogni rilascio corrisponde a una prenotazione:
  * un thread libero la cui attesa scade resta se i liberi sono tutti prenotati, perche' allora un
- * rilascio e' suo. */
+ * rilascio e' suo. Lo stato sta sotto il blocco dell'ammissione. */
 static HANDLE semaforoLavoro = NULL;
 static Connessione *codaLavoro[MAX_THREAD_LIBERI];
 static int testaCoda = 0;
 static int numInCoda = 0;
 static int threadLiberi = 0; /* in attesa e non prenotati */
-
-static CRITICAL_SECTION *BloccoThreadLiberi(void)
-{
-    static CRITICAL_SECTION blocco;
-    static const int pronto = (InitializeCriticalSection(&blocco), 1);
-    (void)pronto;
-    return &blocco;
-}
 
 /* Il thread che ha finito una conversazione attende la prossima; NULL se deve finire. */
 static Connessione *AttendiConnessione(void)
@@ -88,28 +80,28 @@ static Connessione *AttendiConnessione(void)
     Connessione *connessione = NULL;
     int resta = 1;
 
-    EnterCriticalSection(BloccoThreadLiberi());
+    EnterCriticalSection(BloccoAmmissione());
     if (threadLiberi + numInCoda >= MAX_THREAD_LIBERI)
         resta = 0;
     else
         threadLiberi++;
-    LeaveCriticalSection(BloccoThreadLiberi());
+    LeaveCriticalSection(BloccoAmmissione());
     if (!resta)
         return NULL;
     if (WaitForSingleObject(semaforoLavoro, ATTESA_THREAD_LIBERO_MS) != WAIT_OBJECT_0) {
-        EnterCriticalSection(BloccoThreadLiberi());
+        EnterCriticalSection(BloccoAmmissione());
         resta = threadLiberi == 0;
         if (!resta)
             threadLiberi--;
-        LeaveCriticalSection(BloccoThreadLiberi());
+        LeaveCriticalSection(BloccoAmmissione());
         if (!resta || WaitForSingleObject(semaforoLavoro, INFINITE) != WAIT_OBJECT_0)
             return NULL;
     }
-    EnterCriticalSection(BloccoThreadLiberi());
+    EnterCriticalSection(BloccoAmmissione());
     connessione = codaLavoro[testaCoda];
     testaCoda = (testaCoda + 1) % MAX_THREAD_LIBERI;
     numInCoda--;
-    LeaveCriticalSection(BloccoThreadLiberi());
+    LeaveCriticalSection(BloccoAmmissione());
     return connessione;
 }
 
@@ -120,14 +112,14 @@ static int AffidaAThreadLibero(Connessione *connessione)
 
     if (semaforoLavoro == NULL)
         return 0;
-    EnterCriticalSection(BloccoThreadLiberi());
+    EnterCriticalSection(BloccoAmmissione());
     if (threadLiberi > 0) {
         threadLiberi--;
         codaLavoro[(testaCoda + numInCoda) % MAX_THREAD_LIBERI] = connessione;
         numInCoda++;
         affidata = 1;
     }
-    LeaveCriticalSection(BloccoThreadLiberi());
+    LeaveCriticalSection(BloccoAmmissione());
     if (affidata)
         ReleaseSemaphore(semaforoLavoro, 1, NULL);
     return affidata;
