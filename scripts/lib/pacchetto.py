@@ -25,7 +25,6 @@ ORDINE = ("tarnel.exe", "LEGGIMI.txt", "tarnel.cfg.esempio", "SHA256SUMS")
 TESTI = ("LEGGIMI.txt", "tarnel.cfg.esempio")
 RIGHE_GUIDA = (150, 300)
 OBJDUMP = "i686-w64-mingw32-objdump"
-OBJCOPY = "i686-w64-mingw32-objcopy"
 
 
 def voce(nome, data, modo):
@@ -38,7 +37,7 @@ def voce(nome, data, modo):
 
 
 def crea(lavoro, nome, secondi, destinazione):
-    data = time.gmtime(int(secondi))[:6]
+    data = time.gmtime(max(int(secondi), 315532800))[:6]  # lo zip non ha date prima del 1980
     provvisorio = destinazione + ".tmp"
     with zipfile.ZipFile(provvisorio, "w") as zf:
         zf.writestr(voce(nome + "/", data, 0o40755), b"")
@@ -74,11 +73,11 @@ def controlla_eseguibile(exe, debug, radice, problemi):
     elif not os.path.exists(debug):
         problemi.append("%s manca accanto allo zip" % os.path.basename(debug))
     else:
-        with tempfile.TemporaryDirectory() as cartella:
-            link = os.path.join(cartella, "link")
-            subprocess.run([OBJCOPY, "-O", "binary", "--only-section=.gnu_debuglink", exe, link], check=True)
-            with open(link, "rb") as f:
-                dati = f.read()
+        contenuto = subprocess.run([OBJDUMP, "-s", "-j", ".gnu_debuglink", exe], capture_output=True, text=True,
+                                   check=True).stdout
+        # Righe " INDIRIZZO" e 35 colonne di esadecimale (quattro gruppi di 4 byte), poi il testo.
+        dati = bytes.fromhex("".join(colonne.replace(" ", "") for colonne in
+                                     re.findall(r"^ [0-9a-f]+ (.{35})", contenuto, re.M)))
         nome = dati.split(b"\0", 1)[0].decode("ascii", "replace")
         with open(debug, "rb") as f:
             crc = zlib.crc32(f.read())
