@@ -1,8 +1,8 @@
-/* setup/Installazione.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
+/* setup/PathServizio.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
  * essere accessibile a LocalSystem. Intestazione portabile: le chiamate di sistema arrivano dal
  * chiamante come sonde, cosi' la scelta si prova senza dischi, sostituzioni o share veri. */
-#ifndef SETUP_INSTALLAZIONE_H
-#define SETUP_INSTALLAZIONE_H
+#ifndef SETUP_PATHSERVIZIO_H
+#define SETUP_PATHSERVIZIO_H
 
 #include <stddef.h>
 

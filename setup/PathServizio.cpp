@@ -1,6 +1,6 @@
-/* setup/Installazione.cpp - scelta del percorso dell'eseguibile registrato come servizio e della
- * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneWin.cpp). */
-#include "setup/Installazione.h"
+/* setup/PathServizio.cpp - scelta del percorso dell'eseguibile registrato come servizio e della
+ * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneServizioWin.cpp). */
+#include "setup/PathServizio.h"
 
 #include "base/base.h"
 
