@@ -8,10 +8,6 @@
 
 #include "base/base.h"
 
-/* Dopo la radice dell'ambiente, il percorso dell'eseguibile del servizio. */
-#define CARTELLA_BIN_SERVIZIO "\\prg\\com\\drumal\\bin\\"
-#define NOME_ESEGUIBILE_SERVIZIO "tarnel.exe"
-
 typedef struct SondeInstallazione {
     void *contesto;
     /* Il dispositivo dietro il nome di drive "X:" (QueryDosDevice): 1 se il sistema ha risposto. */

@@ -10,6 +10,7 @@
  * gestore dei servizi) ascolta lo stesso, finche' il processo non viene chiuso. Ascolta solo su
  * 127.0.0.1. */
 #include "base/base.h"
+#include "install/install.h"
 #include "protocol/protocol.h"
 
 #include <stdlib.h>
