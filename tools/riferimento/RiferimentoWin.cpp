@@ -10,7 +10,6 @@
  * gestore dei servizi) ascolta lo stesso, finche' il processo non viene chiuso. Ascolta solo su
  * 127.0.0.1. */
 #include "base/base.h"
-#include "install/install.h"
 #include "protocol/protocol.h"
 
 #include <stdlib.h>
@@ -271,7 +270,9 @@ int main(int argc, char **argv)
     if (barra == NULL)
         return 1;
     *barra = '\0';
-    FormattaTesto(comandoRuntime, sizeof comandoRuntime, "%s\\%s kelvat32", cartella, ESEGUIBILI_RUNTIME[0][0]);
+    /* Il runtime cifrato non Visual COBOL del servizio, accanto a riferimento.exe: qui il suo nome
+     * e' scritto a mano, perche' il riferimento sta sopra protocol/ soltanto. */
+    FormattaTesto(comandoRuntime, sizeof comandoRuntime, "%s\\trimox3.exe kelvat32", cartella);
     srand((unsigned)GetCurrentProcessId());
     for (int i = 0; i < DIM_CHIAVE; i++)
         materialeRiferimento[i] = (uint8_t)(rand() % 255);
