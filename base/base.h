@@ -67,12 +67,6 @@ typedef int SocketRete;
 
 #define NOME_SERVIZIO "tarnel"
 #define NOME_VISUALIZZATO "Servizio di attivazione applicativi QOR"
-#define NOME_FILE_CONF "tarnel.cfg"
 #define PORTA_DEFAULT 2000
-
-/* Gli eseguibili del runtime: [1 in chiaro, 0 cifrato][1 Visual COBOL, 0 no]. Lo STOP li termina
- * tutti, nell'ordine della tabella. */
-extern const char *const ESEGUIBILI_RUNTIME[2][2];
-#define NUM_ESEGUIBILI_RUNTIME 4
 
 #endif

@@ -8,7 +8,7 @@ set(SORGENTI_PROTOCOLLO
   ${RADICE}/protocol/Cifratura.cpp ${RADICE}/protocol/ScambioChiavi.cpp ${RADICE}/protocol/Trama.cpp
   ${RADICE}/protocol/ListaCampi.cpp ${RADICE}/protocol/Lzw.cpp ${RADICE}/protocol/CanalePosix.cpp)
 set(SORGENTI_RICHIESTA ${SORGENTI_PROTOCOLLO}
-  ${RADICE}/install/Tabella.cpp
+  ${RADICE}/install/Tabella.cpp ${RADICE}/install/PercorsiAmbiente.cpp
   ${RADICE}/launch/Richiesta.cpp ${RADICE}/launch/CartellaLavoro.cpp ${RADICE}/launch/Aggiornamenti.cpp
   ${RADICE}/launch/NegoziazioneRichiesta.cpp ${RADICE}/launch/PreparaEnvironment.cpp
   ${RADICE}/launch/PassiLancioPosix.cpp)

@@ -155,7 +155,7 @@ int AnalisiAmbientiDaPercorso(const char *pathProgramma)
     if (!AmbienteInLinea(pathProgramma, rootSistInfo))
         return 0;
 
-    FormattaTesto(pathDuplica, sizeof pathDuplica, "%s\\prg\\etc\\duplica.cfg", rootSistInfo);
+    PathSottoRadice(rootSistInfo, &FILE_DUPLICA, pathDuplica, sizeof pathDuplica);
     file = fopen(pathDuplica, "rb");
     if (file == NULL) {
         ScriviLog("L'ambiente in linea non possiede ambienti duplicati\n");

@@ -57,7 +57,7 @@ static int DriveDaFilePathconf(const char *rootSistInfo, char *drive)
     char lettera = 0;
     int esito = 0;
 
-    FormattaTesto(pathPathConf, sizeof pathPathConf, "%s\\prg\\etc\\pathconf", rootSistInfo);
+    PathSottoRadice(rootSistInfo, &FILE_PATHCONF, pathPathConf, sizeof pathPathConf);
     ScriviLog("InfoInstallazione - pathPathConf = >%s< \n", pathPathConf);
     file = fopen(pathPathConf, "rb");
     if (file == NULL) {
@@ -91,7 +91,7 @@ int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootS
     ScriviLog("InfoInstallazione - sistInfo = >%s< \n", sistInfo);
     ScriviLog("InfoInstallazione - rootSistInfo = >%s< \n", rootSistInfo);
 
-    FormattaTesto(pathConfigur, sizeof pathConfigur, "%s\\prg\\etc\\configur", rootSistInfo);
+    PathSottoRadice(rootSistInfo, &FILE_CONFIGUR, pathConfigur, sizeof pathConfigur);
     ScriviLog("InfoInstallazione - pathConfigur = >%s< \n", pathConfigur);
     file = fopen(pathConfigur, "rb");
     if (file != NULL) {

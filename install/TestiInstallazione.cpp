@@ -1,6 +1,7 @@
 /* install/TestiInstallazione.cpp - testi e righe dei file dell'installazione, senza accessi al sistema. */
 #include "install/TestiInstallazione.h"
 
+#include "install/install.h"
 #include "base/base.h"
 
 #include <string.h>

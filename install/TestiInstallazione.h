@@ -9,8 +9,6 @@
 
 /* Le righe dei file di configurazione si leggono a pezzi di al piu' 511 caratteri. */
 #define DIM_RIGA_CONFIGURAZIONE 512
-/* Testo della cartella dei programmi che deve comparire nel percorso del servizio. */
-#define CARTELLA_DRUMAL "\\prg\\com\\drumal\\"
 /* Colonna (da 1) che in pathconf marca con S la riga del drive d'installazione. */
 #define COLONNA_MARCA_PATHCONF 77
 /* Campo di duplica.cfg: colonne da 6 a 35. */

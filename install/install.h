@@ -36,6 +36,53 @@ int RadiceAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
  * 1 se il testo e' entrato intero. */
 int RadiceLocaleAmbiente(const InfoAmbiente *ambiente, char *dest, size_t dim);
 
+/* ---- Disposizione di un ambiente (PercorsiAmbiente.cpp) ----
+ * I nomi dei file e delle cartelle dentro un ambiente sono scritti solo la': chi compone un
+ * percorso dell'ambiente usa queste voci e le routine qui sotto. */
+
+/* Da quale radice pende un nome. */
+typedef enum RadiceNome {
+    RADICE_AMBIENTE, /* la radice vista dagli utenti (RadiceAmbiente, o quella di un duplicato) */
+    RADICE_LOCALE    /* la radice locale dell'ambiente in linea (RadiceLocaleAmbiente) */
+} RadiceNome;
+
+/* Un file dell'ambiente: la cartella relativa alla radice, senza barre ai lati, e il nome. */
+typedef struct NomeAmbiente {
+    const char *cartella;
+    const char *file;
+    RadiceNome radice;
+} NomeAmbiente;
+
+/* Il testo della cartella dei programmi cercato nel percorso del servizio. */
+extern const char CARTELLA_DRUMAL[];
+/* La cartella degli eseguibili: il servizio, i runtime, l'aggiornatore, lo strumento dei formati. */
+extern const char CARTELLA_BIN_SERVIZIO[];
+/* La cartella dei file di configurazione. */
+extern const char CARTELLA_ETC[];
+
+/* Dell'installazione, sotto la radice dal percorso del programma: drive, unita' e duplicati. */
+extern const NomeAmbiente FILE_CONFIGUR, FILE_PATHCONF, FILE_DUPLICA;
+/* tarnel.cfg: sotto la radice locale; stand alone, LeggiConfigServizio lo cerca senza drive. */
+extern const NomeAmbiente FILE_CONF_SERVIZIO;
+/* Marcatori: Visual COBOL, aggiornamento dei formati, dell'applicativo, del servizio. */
+extern const NomeAmbiente FILE_COBOL_VISUAL, FILE_AGGIORNAMENTO_FORMATI, FILE_AGGIORNAMENTO_IN_CORSO,
+    FILE_SERVIZIO_NUOVO;
+/* Programmi: il servizio stesso, l'aggiornatore del servizio, lo strumento dei formati. */
+extern const NomeAmbiente FILE_ESEGUIBILE_SERVIZIO, FILE_AGGIORNATORE, FILE_STRUMENTO_FORMATI;
+/* Gli eseguibili del runtime, nella cartella degli eseguibili dell'ambiente della richiesta:
+ * [1 in chiaro, 0 cifrato][1 Visual COBOL, 0 no]. Lo STOP li termina tutti, nell'ordine della tabella. */
+extern const char *const ESEGUIBILI_RUNTIME[2][2];
+#define NUM_ESEGUIBILI_RUNTIME 4
+
+/* radice, una barra, relativo. 1 se il testo e' entrato intero. */
+int UnisciPercorso(const char *radice, const char *relativo, char *dest, size_t dim);
+/* Il percorso del nome sotto una radice data. 1 se entrato intero. */
+int PathSottoRadice(const char *radice, const NomeAmbiente *nome, char *dest, size_t dim);
+/* Il percorso del nome sotto la sua radice dell'ambiente dato. 1 se entrato intero. */
+int PathNellAmbiente(const InfoAmbiente *ambiente, const NomeAmbiente *nome, char *dest, size_t dim);
+/* Il runtime sotto la radice dell'ambiente della richiesta. 1 se entrato intero. */
+int PathRuntime(const char *radice, int inChiaro, int cobolVisual, char *dest, size_t dim);
+
 /* Dal percorso completo del programma: lettera del drive d'installazione, nome dell'ambiente e sua
  * radice. I tre testi d'uscita hanno DIM_PATH byte. 1 se riuscito. */
 int InfoInstallazione(const char *path, char *drive, char *sistInfo, char *rootSistInfo);

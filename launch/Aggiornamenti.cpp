@@ -88,20 +88,28 @@ static void AvvisoCifrato(CanaleRete *canale, int compressione)
     ricezioneBufferCanale(canale, &stato, risposta, sizeof risposta, &lungRisposta);
 }
 
-/* Il marcatore dell'aggiornamento dell'applicativo in corso nell'ambiente in linea. */
-static void Marcatore(char *marcatore, size_t dim)
+int MarcatoreAggiornamentoInCorso(char *path, size_t dim)
 {
-    char radice[DIM_PATH];
-    RadiceAmbiente(&TabellaInfoInstallazione.ambienti[0], radice, sizeof radice);
-    FormattaTesto(marcatore, dim, "%s\\prg\\aincorso.tst", radice);
+    PathNellAmbiente(&TabellaInfoInstallazione.ambienti[0], &FILE_AGGIORNAMENTO_IN_CORSO, path, dim);
+    return passiLancio.esisteFile(path);
+}
+
+int MarcatoreServizioNuovo(char *path, size_t dim)
+{
+    PathNellAmbiente(&TabellaInfoInstallazione.ambienti[0], &FILE_SERVIZIO_NUOVO, path, dim);
+    return passiLancio.esisteFile(path);
+}
+
+int PathAggiornatore(char *path, size_t dim)
+{
+    return PathNellAmbiente(&TabellaInfoInstallazione.ambienti[0], &FILE_AGGIORNATORE, path, dim);
 }
 
 int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)
 {
     char marcatore[DIM_PATH];
 
-    Marcatore(marcatore, sizeof marcatore);
-    if (!passiLancio.esisteFile(marcatore)) {
+    if (!MarcatoreAggiornamentoInCorso(marcatore, sizeof marcatore)) {
         ScriviLog("AggiornamentoInCorso NON e' presente il file  = %s \n", marcatore);
         return 0;
     }
@@ -117,29 +125,26 @@ int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)
 int AggiornamentoServizio(CanaleRete *canale)
 {
     static const char titolo[] = "Servizio di attivazione applicativi QOR";
-    const InfoAmbiente *ambiente = &TabellaInfoInstallazione.ambienti[0];
     char marcatore[DIM_PATH];
     char radiceLocale[DIM_PATH];
     char cartella[DIM_PATH];
-    char nuovo[DIM_PATH];
+    char aggiornatore[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     uint8_t avviso[LUNG_AVVISO_SERVIZIO];
     int lung = 0;
 
-    Marcatore(marcatore, sizeof marcatore);
-    if (passiLancio.esisteFile(marcatore))
+    if (MarcatoreAggiornamentoInCorso(marcatore, sizeof marcatore) || !MarcatoreServizioNuovo(marcatore, sizeof marcatore))
         return 0;
-    RadiceLocaleAmbiente(ambiente, radiceLocale, sizeof radiceLocale);
-    FormattaTesto(cartella, sizeof cartella, "%s\\prg\\com\\drumal\\bin", radiceLocale);
-    FormattaTesto(nuovo, sizeof nuovo, "%s\\%s", cartella, "tarnel.new");
-    if (!passiLancio.esisteFile(nuovo))
-        return 0;
+    RadiceLocaleAmbiente(&TabellaInfoInstallazione.ambienti[0], radiceLocale, sizeof radiceLocale);
+    UnisciPercorso(radiceLocale, CARTELLA_BIN_SERVIZIO, cartella, sizeof cartella);
+    PathAggiornatore(aggiornatore, sizeof aggiornatore);
     /* Una sola chiamata d'invio, in chiaro: l'errore del socket va nel log dal canale. */
     lung = AvvisoAggiornamentoServizio(avviso);
     if (canale->invia(canale->contesto, avviso, lung) < 0)
         ScriviLog("Impossibile notificare al Client Grafico la necessita' di aggiornare il servizio di attivazione "
                   "applicativi QOR \n");
-    FormattaTesto(comando, sizeof comando, "%s\\%s %s %s", cartella, "updqorservice.exe", "tarnel.exe", "tarnel.new");
+    FormattaTesto(comando, sizeof comando, "%s %s %s", aggiornatore, FILE_ESEGUIBILE_SERVIZIO.file,
+                  FILE_SERVIZIO_NUOVO.file);
     /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
     if (!passiLancio.avviaProgramma(comando, cartella, 0)) {
         ScriviLogErrore("CreateProcess");

@@ -3,6 +3,7 @@
  * la propria copia del socket. Il runtime eredita solo il suo duplicato. */
 #include "launch/launch.h"
 
+#include "install/install.h"
 #include "base/base.h"
 
 #include <string.h>
@@ -187,6 +188,7 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
 {
     char marcatore[DIM_PATH];
     char cartella[DIM_PATH];
+    char programma[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
@@ -198,14 +200,13 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
         ScriviLogErrore("DuplicateHandle");
         return 0;
     }
-    FormattaTesto(marcatore, sizeof marcatore, "%s\\prg\\etc\\cobol_vc.cfg", richiesta->dirAmbiente);
-    if (EsisteFile(marcatore)) {
+    if (CobolVisual(richiesta->dirAmbiente, marcatore, sizeof marcatore)) {
         cobolVisual = 1;
         ScriviLog("Il COBOL installato e' il Visual COBOL\n");
     }
     PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
-    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\%s kelvat32", richiesta->dirAmbiente,
-                  ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual]);
+    PathRuntime(richiesta->dirAmbiente, richiesta->inChiaro, cobolVisual, programma, sizeof programma);
+    FormattaTesto(comando, sizeof comando, "%s kelvat32", programma);
     ScriviLog("Attivazione applicativo comando = %s \n", comando);
     /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
     FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);

@@ -91,6 +91,23 @@ int CambiaAmbienteDuplicato(const char *radice, RichiestaClient *richiesta)
     return 1;
 }
 
+int MarcatoreAggiornamentoFormati(char *path, size_t dim)
+{
+    PathNellAmbiente(&TabellaInfoInstallazione.ambienti[0], &FILE_AGGIORNAMENTO_FORMATI, path, dim);
+    return passiLancio.esisteFile(path);
+}
+
+int PathStrumentoFormati(char *path, size_t dim)
+{
+    return PathNellAmbiente(&TabellaInfoInstallazione.ambienti[0], &FILE_STRUMENTO_FORMATI, path, dim);
+}
+
+int CobolVisual(const char *dirAmbiente, char *path, size_t dim)
+{
+    PathSottoRadice(dirAmbiente, &FILE_COBOL_VISUAL, path, dim);
+    return passiLancio.esisteFile(path);
+}
+
 /* Sotto il blocco dei formati: lo strumento kvix32a.exe dalla cartella prg, atteso fino alla fine,
  * poi la rimozione del marcatore. */
 static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
@@ -98,7 +115,7 @@ static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
     char comando[DIM_PATH];
     char directorydilavoro[DIM_PATH];
 
-    FormattaTesto(comando, sizeof comando, "%s\\prg\\com\\drumal\\bin\\kvix32a.exe", radice);
+    PathStrumentoFormati(comando, sizeof comando);
     ScriviLog("AggiornamentoFormati comando = %s \n", comando);
     FormattaTesto(directorydilavoro, sizeof directorydilavoro, "%s\\prg", radice);
     ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
@@ -125,11 +142,11 @@ void AggiornamentoFormati(void)
         return;
     }
     RadiceAmbiente(ambiente, radice, sizeof radice);
-    FormattaTesto(fileTestLink, sizeof fileTestLink, "%s\\prg\\etc\\updatefo.cfg", radice);
+    presente = MarcatoreAggiornamentoFormati(fileTestLink, sizeof fileTestLink);
     ScriviLog("AggiornamentoFormati fileTestLink = %s \n", fileTestLink);
     /* Senza marcatore nessun blocco; con il marcatore si riguarda sotto il blocco: chi e' arrivato
      * mentre lo strumento girava lo trova gia' rimosso. */
-    if (passiLancio.esisteFile(fileTestLink)) {
+    if (presente) {
         passiLancio.bloccaFormati();
         presente = passiLancio.esisteFile(fileTestLink);
         if (presente)

@@ -118,6 +118,15 @@ int CambiaWorkingDirectory(RichiestaClient *richiesta);
 /* Scrive in dirAmbiente la radice dell'ambiente duplicato data (una radice di un ambiente di
  * TabellaInfoInstallazione, maiuscole e minuscole indifferenti), se drive e cartella prg esistono. */
 int CambiaAmbienteDuplicato(const char *radice, RichiestaClient *richiesta);
+/* Il marcatore dell'aggiornamento dei formati (updatefo.cfg) dell'ambiente in linea in path
+ * (DIM_PATH byte). 1 se c'e'. */
+int MarcatoreAggiornamentoFormati(char *path, size_t dim);
+/* Lo strumento dei formati (kvix32a.exe) che l'aggiornamento avvia, sotto la radice dell'ambiente
+ * in linea. 1 se il percorso e' entrato intero. */
+int PathStrumentoFormati(char *path, size_t dim);
+/* Il marcatore del Visual COBOL (cobol_vc.cfg) dell'ambiente dirAmbiente: 1 se c'e', e allora il
+ * runtime e' quello del Visual COBOL. */
+int CobolVisual(const char *dirAmbiente, char *path, size_t dim);
 /* Esegue lo strumento di aggiornamento formati quando c'e' il file updatefo.cfg, sotto il blocco
  * dei formati: una richiesta che arriva intanto aspetta e poi non trova il marcatore. Non fallisce. */
 void AggiornamentoFormati(void);
@@ -141,6 +150,14 @@ int ComponiEnvironment(char *blocco, int dim, const char *ambienteServizio, cons
 int AvvisoAggiornamentoServizio(uint8_t *dest);
 int AvvisoAggiornamentoInChiaro(uint8_t *dest);
 int CorpoAvvisoAggiornamentoCifrato(uint8_t *dest);
+/* I marcatori che una richiesta guarda nell'ambiente in linea, e tarnel -check con lei: il percorso
+ * in path (DIM_PATH byte); 1 se il file c'e'. aincorso.tst sotto la radice vista dagli utenti,
+ * tarnel.new sotto la radice locale. */
+int MarcatoreAggiornamentoInCorso(char *path, size_t dim);
+int MarcatoreServizioNuovo(char *path, size_t dim);
+/* L'aggiornatore del servizio (updqorservice.exe) che la richiesta avvia, sotto la radice locale.
+ * 1 se il percorso e' entrato intero. */
+int PathAggiornatore(char *path, size_t dim);
 /* Se e' in corso l'aggiornamento dell'applicativo (aincorso.tst nella cartella prg dell'ambiente in
  * linea) manda l'avviso nel modo della conversazione e rende 1; altrimenti 0. */
 int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione);

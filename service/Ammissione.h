@@ -21,6 +21,10 @@
 #define DIM_TABELLA_RIFIUTI 256
 /* "255.255.255.255" e lo zero. */
 #define DIM_TESTO_INDIRIZZO 16
+/* Stack riservato a ogni thread di connessione. Un processo a 32 bit con gli stack da 2 MiB di
+ * default esaurisce lo spazio di indirizzi dopo circa 940 connessioni ferme; con questa riserva
+ * ne regge migliaia. Deve restare almeno il doppio del bisogno misurato del percorso piu' profondo. */
+#define DIM_STACK_CONNESSIONE (256 * 1024)
 
 /* Una rete ammessa: indirizzo IPv4 (ordine dell'host: 127.0.0.1 e' 0x7F000001) e lunghezza del prefisso. */
 typedef struct ReteClient {

@@ -7,8 +7,6 @@
  * crea uno subito: nessuna connessione aspetta un thread. */
 #include "service/service.h"
 
-#include "service/Listener.h"
-
 #include <stdlib.h>
 
 #include <winsock2.h>
@@ -38,10 +36,6 @@ typedef struct Connessione {
     int contata;
 } Connessione;
 
-/* L'indice TLS dove ogni thread di connessione tiene il suo record, preso alla prima connessione
- * dal thread del listener, prima che nasca un thread di connessione. */
-static volatile DWORD indiceConnessione = TLS_OUT_OF_INDEXES;
-
 static void LiberaConversazione(uint32_t indirizzo, int contata)
 {
     EnterCriticalSection(BloccoAmmissione());
@@ -54,11 +48,9 @@ static void ServiConnessione(Connessione *connessione)
 {
     char indirizzo[DIM_TESTO_INDIRIZZO];
 
-    TlsSetValue(indiceConnessione, connessione);
     TestoIndirizzo(indirizzo, sizeof indirizzo, connessione->indirizzo);
     ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione->porta);
     connessione->procedura((void *)connessione->socketAccettato);
-    TlsSetValue(indiceConnessione, NULL);
     LiberaConversazione(connessione->indirizzo, connessione->contata);
     free(connessione);
 }
@@ -136,29 +128,6 @@ static DWORD WINAPI ThreadConnessione(LPVOID parametro)
     return 0;
 }
 
-/* Richiamo TLS: il sistema lo chiama in ogni thread del processo che finisce. Un thread finito con
- * ExitThread dentro la procedura non torna a ServiConnessione: qui la sua conversazione non conta
- * piu'. Gira sotto il blocco del caricatore: prende solo il blocco dell'ammissione, che nessuno
- * tiene chiamando il caricatore. */
-static void NTAPI FineThreadConnessione(PVOID modulo, DWORD motivo, PVOID riservato)
-{
-    (void)modulo;
-    (void)riservato;
-    if (motivo != DLL_THREAD_DETACH || indiceConnessione == TLS_OUT_OF_INDEXES)
-        return;
-    Connessione *connessione = (Connessione *)TlsGetValue(indiceConnessione);
-    if (connessione == NULL)
-        return;
-    TlsSetValue(indiceConnessione, NULL);
-    LiberaConversazione(connessione->indirizzo, connessione->contata);
-    free(connessione);
-}
-
-/* La tabella dei richiami TLS del C runtime raccoglie le sezioni .CRT$XL* in ordine alfabetico. */
-extern "C" {
-__attribute__((section(".CRT$XLT"), used)) const PIMAGE_TLS_CALLBACK richiamoFineConnessione = FineThreadConnessione;
-}
-
 /* 1 se la connessione e' ammessa (e contata); altrimenti la riga di rifiuto, se e' il suo turno. */
 static int Ammetti(uint32_t indirizzo, int *contata)
 {
@@ -199,22 +168,18 @@ static int AvviaThread(Connessione *connessione)
     return 1;
 }
 
-/* L'indice TLS e il semaforo dei thread liberi, alla prima connessione; 0 senza indice. Senza
- * semaforo ogni connessione ha un thread nuovo. */
-static int PreparaThread(void)
+/* Il semaforo dei thread liberi, alla prima connessione (dal thread del listener). Senza semaforo
+ * ogni connessione ha un thread nuovo. */
+static void PreparaThread(void)
 {
-    if (indiceConnessione != TLS_OUT_OF_INDEXES)
-        return 1;
-    DWORD indice = TlsAlloc();
-    if (indice == TLS_OUT_OF_INDEXES) {
-        ScriviLogErrore("TlsAlloc");
-        return 0;
-    }
+    static int preparato = 0;
+
+    if (preparato)
+        return;
     semaforoLavoro = CreateSemaphoreA(NULL, 0, MAX_THREAD_LIBERI, NULL);
     if (semaforoLavoro == NULL)
         ScriviLogErrore("CreateSemaphore");
-    indiceConnessione = indice;
-    return 1;
+    preparato = 1;
 }
 
 void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, ProceduraConnessione procedura)
@@ -224,7 +189,8 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
     uint32_t indirizzo = ntohl(client->sin_addr.s_addr);
     int contata = 0;
 
-    if (!PreparaThread() || !Ammetti(indirizzo, &contata)) {
+    PreparaThread();
+    if (!Ammetti(indirizzo, &contata)) {
         closesocket((SOCKET)accettato);
         return;
     }

@@ -2,6 +2,8 @@
  * regole di ammissione dei client (CLIENT, MAXCLIENT, MAXCONN). */
 #include "service/service.h"
 
+#include "install/install.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -107,13 +109,14 @@ static int ControllaAmmissione(const ValoriConf *valori, ConfigAmmissione *ammis
 int LeggiConfigServizio(const char *strPathShare, const char *sistInfo, ConfigServizio *config)
 {
     ValoriConf valori;
+    char radice[DIM_PATH];
     FILE *file = NULL;
 
     memset(&valori, 0, sizeof valori);
     ConfigAmmissioneDefault(&config->ammissione);
     config->porta = PORTA_DEFAULT;
-    FormattaTesto(config->pathConf, sizeof config->pathConf, "%.*s\\%s\\prg\\etc\\" NOME_FILE_CONF,
-                  LungCartellaSenzaBarraRadice(strPathShare), strPathShare, sistInfo);
+    FormattaTesto(radice, sizeof radice, "%.*s\\%s", LungCartellaSenzaBarraRadice(strPathShare), strPathShare, sistInfo);
+    PathSottoRadice(radice, &FILE_CONF_SERVIZIO, config->pathConf, sizeof config->pathConf);
     ScriviLog("PortaSocket - pathFileConf = %s\n", config->pathConf);
 
     file = fopen(config->pathConf, "r");

@@ -58,10 +58,7 @@ static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale
         return 0;
     }
     RadiceAmbiente(inLinea, radice, DIM_PATH);
-    if (inLinea->strPathShare[0] != '\0')
-        RadiceLocaleAmbiente(inLinea, radiceLocale, DIM_PATH);
-    else
-        CopiaTesto(radiceLocale, DIM_PATH, radice);
+    RadiceLocaleAmbiente(inLinea, radiceLocale, DIM_PATH);
     Riga("Ambiente in linea: %s (radice locale %s)", radice, radiceLocale);
     for (int i = 1; i < TabellaInfoInstallazione.numAmbienti; i++)
         Riga("Ambiente duplicato: %s", TabellaInfoInstallazione.ambienti[i].drive);
@@ -156,36 +153,31 @@ static void RigheAmmissione(const ConfigAmmissione *ammissione)
     Riga("Conversazioni in tutto al massimo: %d%s", ammissione->maxConn, ammissione->maxConn == 0 ? " (nessun limite)" : "");
 }
 
-/* I programmi che una richiesta puo' avviare e i marcatori presenti. */
-static void VerificaProgrammi(Verifica *verifica, const char *radice, const char *radiceLocale)
+/* I programmi che una richiesta puo' avviare e i marcatori presenti, con le domande della richiesta. */
+static void VerificaProgrammi(Verifica *verifica, const char *radice)
 {
-    static const char *const altri[] = {"kvix32a.exe", "updqorservice.exe"};
+    static int (*const altri[])(char *, size_t) = {PathStrumentoFormati, PathAggiornatore};
+    static int (*const marcatori[])(char *, size_t) = {MarcatoreAggiornamentoInCorso, MarcatoreServizioNuovo,
+                                                      MarcatoreAggiornamentoFormati};
     char path[DIM_PATH];
-    int cobolVisual = 0;
+    int cobolVisual = CobolVisual(radice, path, sizeof path);
 
-    FormattaTesto(path, sizeof path, "%s\\prg\\etc\\cobol_vc.cfg", radice);
-    cobolVisual = EsisteFile(path);
-    Riga("COBOL: %s", cobolVisual ? "Visual COBOL (cobol_vc.cfg presente)" : "non Visual COBOL");
+    Riga("COBOL: %s%s%s", cobolVisual ? "Visual COBOL (" : "non Visual COBOL", cobolVisual ? FILE_COBOL_VISUAL.file : "",
+         cobolVisual ? " presente)" : "");
     for (int inChiaro = 0; inChiaro < 2; inChiaro++) {
-        FormattaTesto(path, sizeof path, "%s\\prg\\com\\drumal\\bin\\%s", radice,
-                      ESEGUIBILI_RUNTIME[inChiaro][cobolVisual]);
+        PathRuntime(radice, inChiaro, cobolVisual, path, sizeof path);
         if (EsisteFile(path))
             Riga("Programma presente: %s", path);
         else
             Difetto(verifica, "Programma mancante: %s", path);
     }
     for (size_t i = 0; i < sizeof altri / sizeof altri[0]; i++) {
-        FormattaTesto(path, sizeof path, "%s\\prg\\com\\drumal\\bin\\%s", radice, altri[i]);
+        altri[i](path, sizeof path);
         Riga("Programma %s: %s", EsisteFile(path) ? "presente" : "mancante", path);
     }
-    const char *marcatori[][2] = {{radice, "prg\\aincorso.tst"},
-                                  {radiceLocale, "prg\\com\\drumal\\bin\\tarnel.new"},
-                                  {radice, "prg\\etc\\updatefo.cfg"}};
-    for (size_t i = 0; i < sizeof marcatori / sizeof marcatori[0]; i++) {
-        FormattaTesto(path, sizeof path, "%s\\%s", marcatori[i][0], marcatori[i][1]);
-        if (EsisteFile(path))
+    for (size_t i = 0; i < sizeof marcatori / sizeof marcatori[0]; i++)
+        if (marcatori[i](path, sizeof path))
             Riga("Marcatore presente: %s", path);
-    }
 }
 
 static const char *TestoAvvio(DWORD tipo)
@@ -277,7 +269,7 @@ int ComandoVerifica(void)
             VerificaPorta(&verifica, config.porta, processoServizio);
             RigheAmmissione(&config.ammissione);
         }
-        VerificaProgrammi(&verifica, radice, radiceLocale);
+        VerificaProgrammi(&verifica, radice);
         if (VerificaAccessiLocalSystem(radiceLocale))
             Riga("LocalSystem raggiunge la cartella %s", radiceLocale);
         else

@@ -1,4 +1,5 @@
-/* Radici dell'ambiente ricavate da un record della tabella. */
+/* tests/install/TabellaTest.cpp - radici dell'ambiente ricavate da un record della tabella e i nomi
+ * dell'ambiente sotto la loro radice. */
 #include "install/install.h"
 
 #include "tests/finti/LogMemoria.h"
@@ -66,6 +67,35 @@ TEST(ElencoAmbienti, UnaRigaPerRecordInOrdine)
     ScriviElencoAmbienti();
     EXPECT_EQ("", TestoLogMemoria());
     TabellaInfoInstallazione = salvata;
+}
+
+// Ogni nome pende dalla sua radice: cio' che il servizio aggiorna da se' sotto la radice locale,
+// cio' che l'applicativo tiene sotto la radice vista dagli utenti.
+TEST(PercorsiAmbiente, OgniNomeSottoLaSuaRadice)
+{
+    struct Caso {
+        const NomeAmbiente *nome;
+        const char *atteso;
+    } casi[] = {
+        {&FILE_AGGIORNAMENTO_IN_CORSO, "Z:\\GEST1\\prg\\aincorso.tst"},
+        {&FILE_AGGIORNAMENTO_FORMATI, "Z:\\GEST1\\prg\\etc\\updatefo.cfg"},
+        {&FILE_STRUMENTO_FORMATI, "Z:\\GEST1\\prg\\com\\drumal\\bin\\kvix32a.exe"},
+        {&FILE_COBOL_VISUAL, "Z:\\GEST1\\prg\\etc\\cobol_vc.cfg"},
+        {&FILE_SERVIZIO_NUOVO, "C:\\ARCHIVI\\GEST1\\prg\\com\\drumal\\bin\\tarnel.new"},
+        {&FILE_AGGIORNATORE, "C:\\ARCHIVI\\GEST1\\prg\\com\\drumal\\bin\\updqorservice.exe"},
+        {&FILE_CONF_SERVIZIO, "C:\\ARCHIVI\\GEST1\\prg\\etc\\tarnel.cfg"},
+    };
+    InfoAmbiente a = Ambiente("Z", "GEST1", "C:\\ARCHIVI");
+    char testo[DIM_PATH];
+    for (const Caso &c : casi) {
+        SCOPED_TRACE(c.atteso);
+        EXPECT_EQ(1, PathNellAmbiente(&a, c.nome, testo, sizeof testo));
+        EXPECT_STREQ(c.atteso, testo);
+    }
+    EXPECT_EQ(1, PathRuntime("Z:\\GEST1", 1, 1, testo, sizeof testo));
+    EXPECT_STREQ("Z:\\GEST1\\prg\\com\\drumal\\bin\\trimox4_vc.exe", testo);
+    // Un percorso che non entra e' detto, non taciuto.
+    EXPECT_EQ(0, PathNellAmbiente(&a, &FILE_AGGIORNATORE, testo, 20));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
  * riga di comando, cartella e ambiente, socket ereditato solo dal suo runtime, stack misurato. */
 #include "launch/launch.h"
 
-#include "service/Listener.h"
+#include "service/service.h"
 #include "tests/finti/SocketProva.h"
 #include "tests/launch/AmbienteProvaWin.h"
 

@@ -7,7 +7,7 @@
 #include "tests/finti/LogMemoria.h"
 #include "tests/launch/PassiProva.h"
 #include "tests/launch/RichiestaProva.h"
-#include "tests/protocol/CanaleFinto.h"
+#include "tests/finti/CanaleFinto.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

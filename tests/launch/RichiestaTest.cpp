@@ -5,7 +5,7 @@
 #include "install/install.h"
 #include "tests/finti/LogMemoria.h"
 #include "tests/launch/PassiProva.h"
-#include "tests/protocol/CanaleFinto.h"
+#include "tests/finti/CanaleFinto.h"
 #include "tests/launch/RichiestaProva.h"
 
 #include <gmock/gmock.h>

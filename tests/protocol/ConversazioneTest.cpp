@@ -4,7 +4,7 @@
 #include "protocol/protocol.h"
 
 #include "tests/finti/LogMemoria.h"
-#include "tests/protocol/CanaleFinto.h"
+#include "tests/finti/CanaleFinto.h"
 #include "tests/finti/SocketProva.h"
 
 #include <gtest/gtest.h>

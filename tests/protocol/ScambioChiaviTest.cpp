@@ -2,7 +2,7 @@
  * materiale a pezzi o corto, chiusure, lato client all'inverso del servizio. */
 #include "protocol/protocol.h"
 
-#include "tests/protocol/CanaleFinto.h"
+#include "tests/finti/CanaleFinto.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 /* tests/service/ListenerWinTest.cpp - il listener vero su loopback, con il log vero accanto al test. */
 #include "service/service.h"
 
-#include "service/Listener.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <gmock/gmock.h>
@@ -293,26 +292,3 @@ TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
     Ferma();
 }
 
-/* Una procedura che finisce il proprio thread dall'interno, come fa l'aggiornamento del servizio. */
-static unsigned long __stdcall ConnessioneCheEsceDalThread(void *parametro)
-{
-    closesocket((SOCKET)parametro);
-    ++connessioniAttive;
-    ExitThread(0);
-}
-
-TEST_F(CicloAcceptProva, ThreadFinitoConExitThreadLiberaLaConversazione)
-{
-    // Con una sola conversazione per indirizzo, ognuna deve liberare il posto per la seguente.
-    avvio.procedura = ConnessioneCheEsceDalThread;
-    Avvia(PortaProva(105), 0, "MAXCLIENT=1\n");
-    for (int servite = 1; servite <= 3; servite++) {
-        for (int prova = 0; prova < 50 && connessioniAttive < servite; prova++) {
-            closesocket(ConnettiLoopback(PortaProva(105)));
-            Sleep(100);
-        }
-        ASSERT_EQ(servite, connessioniAttive.load());
-    }
-    Ferma();
-    ConfigAmmissioneDefault(&ammissioneServizio);
-}

@@ -270,7 +270,9 @@ int main(int argc, char **argv)
     if (barra == NULL)
         return 1;
     *barra = '\0';
-    FormattaTesto(comandoRuntime, sizeof comandoRuntime, "%s\\%s kelvat32", cartella, ESEGUIBILI_RUNTIME[0][0]);
+    /* Il runtime cifrato non Visual COBOL del servizio, accanto a riferimento.exe: qui il suo nome
+     * e' scritto a mano, perche' il riferimento sta sopra protocol/ soltanto. */
+    FormattaTesto(comandoRuntime, sizeof comandoRuntime, "%s\\trimox3.exe kelvat32", cartella);
     srand((unsigned)GetCurrentProcessId());
     for (int i = 0; i < DIM_CHIAVE; i++)
         materialeRiferimento[i] = (uint8_t)(rand() % 255);

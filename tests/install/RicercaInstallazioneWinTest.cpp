@@ -1,4 +1,4 @@
-/* tests/install/InstallazioneWinTest.cpp - informazioni d'installazione, tabella degli ambienti e
+/* tests/install/RicercaInstallazioneWinTest.cpp - informazioni d'installazione, tabella degli ambienti e
  * drive dell'ambiente in linea su alberi di prova veri, con il log vero accanto al test. Gli share si
  * danno con un'enumerazione di prova che elenca cartelle vere; quella del sistema qui fallisce. */
 #include "install/install.h"

@@ -1,4 +1,4 @@
-/* tests/setup/ComandiWinTest.cpp - la riga di comando di tarnel.exe: opzioni, modo silente, messaggi,
+/* tests/service/ComandiWinTest.cpp - la riga di comando di tarnel.exe: opzioni, modo silente, messaggi,
  * verifica dell'amministratore, codici d'uscita. Nel processo di prova, con la finestra di messaggio
  * registrata invece che mostrata; il testo d'uso dal vero tarnel.exe. */
 #include "tests/finti/ProvaWin.h"

@@ -1,16 +1,12 @@
-/* setup/Installazione.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
+/* setup/PathServizio.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
  * essere accessibile a LocalSystem. Intestazione portabile: le chiamate di sistema arrivano dal
  * chiamante come sonde, cosi' la scelta si prova senza dischi, sostituzioni o share veri. */
-#ifndef SETUP_INSTALLAZIONE_H
-#define SETUP_INSTALLAZIONE_H
+#ifndef SETUP_PATHSERVIZIO_H
+#define SETUP_PATHSERVIZIO_H
 
 #include <stddef.h>
 
 #include "base/base.h"
-
-/* Dopo la radice dell'ambiente, il percorso dell'eseguibile del servizio. */
-#define CARTELLA_BIN_SERVIZIO "\\prg\\com\\drumal\\bin\\"
-#define NOME_ESEGUIBILE_SERVIZIO "tarnel.exe"
 
 typedef struct SondeInstallazione {
     void *contesto;

@@ -1,7 +1,7 @@
-/* tests/protocol/CanaleFinto.h - CanaleRete a copione: consegna l'ingresso a pezzi scelti (una
+/* tests/finti/CanaleFinto.h - CanaleRete a copione: consegna l'ingresso a pezzi scelti (una
  * ricezione non passa mai il confine di un pezzo), registra le richieste e gli invii. */
-#ifndef TESTS_PROTOCOL_CANALEFINTO_H
-#define TESTS_PROTOCOL_CANALEFINTO_H
+#ifndef TESTS_FINTI_CANALEFINTO_H
+#define TESTS_FINTI_CANALEFINTO_H
 
 #include "protocol/protocol.h"
 

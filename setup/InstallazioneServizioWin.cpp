@@ -1,11 +1,11 @@
-/* setup/InstallazioneWin.cpp - registra tarnel presso il gestore dei servizi: servizi dipendenti,
+/* setup/InstallazioneServizioWin.cpp - registra tarnel presso il gestore dei servizi: servizi dipendenti,
  * percorso raggiungibile da LocalSystem, accessi alla cartella dell'ambiente, creazione e
  * configurazione. Non e' transazionale: cio' che e' stato fatto prima di un errore resta. */
 #include "setup/setup.h"
 
 #include "install/install.h"
 #include "base/base.h"
-#include "setup/Installazione.h"
+#include "setup/PathServizio.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
-/* tests/protocol/CanaleFinto.cpp - il canale a copione e i piccoli aiuti dei test del protocollo. */
-#include "tests/protocol/CanaleFinto.h"
+/* tests/finti/CanaleFinto.cpp - il canale a copione e i piccoli aiuti dei test del protocollo. */
+#include "tests/finti/CanaleFinto.h"
 
 #include <gtest/gtest.h>
 

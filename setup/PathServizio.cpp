@@ -1,7 +1,8 @@
-/* setup/Installazione.cpp - scelta del percorso dell'eseguibile registrato come servizio e della
- * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneWin.cpp). */
-#include "setup/Installazione.h"
+/* setup/PathServizio.cpp - scelta del percorso dell'eseguibile registrato come servizio e della
+ * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneServizioWin.cpp). */
+#include "setup/PathServizio.h"
 
+#include "install/install.h"
 #include "base/base.h"
 
 #include <string.h>
@@ -9,11 +10,12 @@
 /* Il percorso dell'eseguibile sotto una cartella: cartella, barra (se non c'e' gia'), sistInfo e bin. */
 static int ComponiPathServizio(const char *cartella, const char *sistInfo, char *pathServizio, size_t dim)
 {
+    char radice[DIM_PATH];
     size_t lung = strlen(cartella);
     const char *barra = (lung > 0 && cartella[lung - 1] == '\\') ? "" : "\\";
 
-    if (FormattaTesto(pathServizio, dim, "%s%s%s%s%s", cartella, barra, sistInfo, CARTELLA_BIN_SERVIZIO,
-                      NOME_ESEGUIBILE_SERVIZIO))
+    if (FormattaTesto(radice, sizeof radice, "%s%s%s", cartella, barra, sistInfo) &&
+        PathSottoRadice(radice, &FILE_ESEGUIBILE_SERVIZIO, pathServizio, dim))
         return 1;
     ScriviLog("InstallazioneServizio - percorso del servizio troppo lungo sotto %s \n", cartella);
     pathServizio[0] = '\0';

@@ -1,6 +1,6 @@
-/* tests/setup/InstallazioneTest.cpp - scelta del percorso registrato come servizio (disco fisso,
+/* tests/setup/PathServizioTest.cpp - scelta del percorso registrato come servizio (disco fisso,
  * sostituzione, share di questa macchina, nessuno dei tre) e cartella che contiene l'ambiente. */
-#include "setup/Installazione.h"
+#include "setup/PathServizio.h"
 
 #include "tests/finti/LogMemoria.h"
 

@@ -1,4 +1,4 @@
-/* tests/setup/InstallazioneWinTest.cpp - tarnel.exe vero: installazione in un ambiente di prova con i
+/* tests/setup/InstallazioneServizioWinTest.cpp - tarnel.exe vero: installazione in un ambiente di prova con i
  * servizi dipendenti finti, registrazione letta dal gestore dei servizi, ramo del firewall secondo la
  * versione del sistema, seconda installazione, avvio, arresto e rimozione. */
 #include "tests/finti/ProvaWin.h"
