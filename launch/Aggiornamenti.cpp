@@ -122,6 +122,7 @@ int AggiornamentoServizio(CanaleRete *canale)
     char radiceLocale[DIM_PATH];
     char cartella[DIM_PATH];
     char nuovo[DIM_PATH];
+    char programma[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     uint8_t avviso[LUNG_AVVISO_SERVIZIO];
     int lung = 0;
@@ -139,9 +140,10 @@ int AggiornamentoServizio(CanaleRete *canale)
     if (canale->invia(canale->contesto, avviso, lung) < 0)
         ScriviLog("Impossibile notificare al Client Grafico la necessita' di aggiornare il servizio di attivazione "
                   "applicativi QOR \n");
-    FormattaTesto(comando, sizeof comando, "%s\\%s %s %s", cartella, "updqorservice.exe", "tarnel.exe", "tarnel.new");
+    FormattaTesto(programma, sizeof programma, "%s\\%s", cartella, "updqorservice.exe");
+    FormattaTesto(comando, sizeof comando, "%s %s %s", programma, "tarnel.exe", "tarnel.new");
     /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
-    if (!passiLancio.avviaProgramma(comando, cartella, 0)) {
+    if (!passiLancio.avviaProgramma(programma, comando, cartella, 0)) {
         ScriviLogErrore("CreateProcess");
         ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
     } else {
