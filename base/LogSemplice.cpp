@@ -27,7 +27,7 @@ void ScriviLogErrore(const char *formato, ...)
     va_start(argomenti, formato);
     vsnprintf(testo, sizeof testo, formato, argomenti);
     va_end(argomenti);
-    ScriviLog("%s: errore %d: %s", testo, codice, "");
+    ScriviLog("%s: errore %d: \n", testo, codice);
 }
 
 const char *pathFileLog(void)

@@ -192,7 +192,7 @@ void ScriviLogErrore(const char *formato, ...)
     vsnprintf(testo, sizeof testo, formato, argomenti);
     va_end(argomenti);
     SetLastError(codice);
-    ScriviLog("%s: errore %d: %s", testo, (int)codice, testoSistema != NULL ? testoSistema : "");
+    ScriviLog("%s: errore %d: %s", testo, (int)codice, testoSistema != NULL ? testoSistema : "\n");
     if (testoSistema != NULL)
         LocalFree(testoSistema);
     SetLastError(codice);

@@ -98,9 +98,9 @@ static void Nulla(const char *)
 {
 }
 
-static int Avvia(const char *comando, const char *cartella, int)
+static int Avvia(const char *programma, const char *comando, const char *cartella, int)
 {
-    if (strlen(comando) >= DIM_RIGA_COMANDO || strlen(cartella) >= DIM_PATH)
+    if (strlen(programma) >= DIM_PATH || strlen(comando) >= DIM_RIGA_COMANDO || strlen(cartella) >= DIM_PATH)
         abort();
     return (modo & 16) == 0;
 }
@@ -109,13 +109,18 @@ static void NessunBlocco(void)
 {
 }
 
+static uint32_t OrologioFermo(void)
+{
+    return 0;
+}
+
 static void Prepara(void)
 {
     static int fatto = 0;
     if (fatto)
         return;
     fatto = 1;
-    passiLancio = {FileFinto, CartellaFinta, ScriviFile, Nulla, Avvia, NessunBlocco, NessunBlocco};
+    passiLancio = {FileFinto, CartellaFinta, ScriviFile, Nulla, Avvia, NessunBlocco, NessunBlocco, OrologioFermo};
     TabellaInfoInstallazione.numAmbienti = 2;
     strcpy(TabellaInfoInstallazione.ambienti[0].drive, "C");
     strcpy(TabellaInfoInstallazione.ambienti[0].sistInfo, "GEST1");

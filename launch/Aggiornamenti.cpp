@@ -128,7 +128,7 @@ int AggiornamentoServizio(CanaleRete *canale)
     char marcatore[DIM_PATH];
     char radiceLocale[DIM_PATH];
     char cartella[DIM_PATH];
-    char aggiornatore[DIM_PATH];
+    char programma[DIM_PATH];
     char comando[DIM_RIGA_COMANDO];
     uint8_t avviso[LUNG_AVVISO_SERVIZIO];
     int lung = 0;
@@ -137,16 +137,16 @@ int AggiornamentoServizio(CanaleRete *canale)
         return 0;
     RadiceLocaleAmbiente(&TabellaInfoInstallazione.ambienti[0], radiceLocale, sizeof radiceLocale);
     UnisciPercorso(radiceLocale, CARTELLA_BIN_SERVIZIO, cartella, sizeof cartella);
-    PathAggiornatore(aggiornatore, sizeof aggiornatore);
+    PathAggiornatore(programma, sizeof programma);
     /* Una sola chiamata d'invio, in chiaro: l'errore del socket va nel log dal canale. */
     lung = AvvisoAggiornamentoServizio(avviso);
     if (canale->invia(canale->contesto, avviso, lung) < 0)
         ScriviLog("Impossibile notificare al Client Grafico la necessita' di aggiornare il servizio di attivazione "
                   "applicativi QOR \n");
-    FormattaTesto(comando, sizeof comando, "%s %s %s", aggiornatore, FILE_ESEGUIBILE_SERVIZIO.file,
+    FormattaTesto(comando, sizeof comando, "%s %s %s", programma, FILE_ESEGUIBILE_SERVIZIO.file,
                   FILE_SERVIZIO_NUOVO.file);
     /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
-    if (!passiLancio.avviaProgramma(comando, cartella, 0)) {
+    if (!passiLancio.avviaProgramma(programma, comando, cartella, 0)) {
         ScriviLogErrore("CreateProcess");
         ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
     } else {

@@ -95,9 +95,31 @@ static CRITICAL_SECTION *BloccoAvvio(void)
     return &blocco;
 }
 
+int AvvioSenzaListaHandle(void)
+{
+    return senzaListaHandle || ListaHandle() == NULL;
+}
+
+void BloccaAvvioRuntime(void)
+{
+    EnterCriticalSection(BloccoAvvio());
+}
+
+void SbloccaAvvioRuntime(void)
+{
+    LeaveCriticalSection(BloccoAvvio());
+}
+
+/* Il programma del runtime, con il suo percorso completo, e la sua riga di comando. */
+typedef struct ComandoRuntime {
+    char programma[DIM_PATH];
+    char riga[DIM_RIGA_COMANDO];
+} ComandoRuntime;
+
 /* CreateProcess del runtime con bInheritHandles, il blocco d'ambiente e la cartella corrente data;
  * flag i flag di creazione. */
-static int CreaProcessoRuntime(char *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio, DWORD flag)
+static int CreaProcessoRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio,
+                               DWORD flag)
 {
     PROCESS_INFORMATION processo;
     int tentativi = 0;
@@ -107,13 +129,14 @@ static int CreaProcessoRuntime(char *comando, char *blocco, const char *cartella
      * visto sotto Wine): si ritenta poche volte prima di dare l'avvio per fallito. */
     for (;;) {
         memset(&processo, 0, sizeof processo);
-        avviato = CreateProcessA(NULL, comando, NULL, NULL, TRUE, flag, blocco, cartella, avvio, &processo);
+        avviato = CreateProcessA(comando->programma, comando->riga, NULL, NULL, TRUE, flag, blocco, cartella, avvio,
+                                 &processo);
         if (avviato || GetLastError() != ERROR_INTERNAL_ERROR || ++tentativi == 3)
             break;
         Sleep(10);
     }
     if (!avviato) {
-        ScriviLogErrore("CreateProcess: \"%s\"", comando);
+        ScriviLogErrore("CreateProcess: \"%s\"", comando->riga);
         return 0;
     }
     CloseHandle(processo.hProcess);
@@ -131,8 +154,8 @@ static int RendiEreditabile(HANDLE duplicato)
 }
 
 /* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. */
-static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, char *blocco, const char *cartella,
-                               HANDLE duplicato)
+static int AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntime *comando, char *blocco,
+                               const char *cartella, HANDLE duplicato)
 {
     AvvioEsteso avvio;
     SIZE_T dimLista = 0;
@@ -161,7 +184,7 @@ static int AvviaConListaHandle(const FunzioniListaHandle *lista, char *comando, 
 
 /* Avvia il runtime e chiude il duplicato (non ereditabile fin qui). Senza lista, il duplicato e'
  * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai. */
-static int AvviaRuntime(char *comando, char *blocco, const char *cartella, HANDLE duplicato)
+static int AvviaRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, HANDLE duplicato)
 {
     const FunzioniListaHandle *lista = senzaListaHandle ? NULL : ListaHandle();
     STARTUPINFOA avvio;
@@ -188,8 +211,7 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
 {
     char marcatore[DIM_PATH];
     char cartella[DIM_PATH];
-    char programma[DIM_PATH];
-    char comando[DIM_RIGA_COMANDO];
+    ComandoRuntime comando;
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
     int cobolVisual = 0;
@@ -205,12 +227,12 @@ static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *rich
         ScriviLog("Il COBOL installato e' il Visual COBOL\n");
     }
     PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
-    PathRuntime(richiesta->dirAmbiente, richiesta->inChiaro, cobolVisual, programma, sizeof programma);
-    FormattaTesto(comando, sizeof comando, "%s kelvat32", programma);
-    ScriviLog("Attivazione applicativo comando = %s \n", comando);
+    PathRuntime(richiesta->dirAmbiente, richiesta->inChiaro, cobolVisual, comando.programma, sizeof comando.programma);
+    FormattaTesto(comando.riga, sizeof comando.riga, "%s kelvat32", comando.programma);
+    ScriviLog("Attivazione applicativo comando = %s \n", comando.riga);
     /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
     FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);
-    AvviaRuntime(comando, blocco, cartella, duplicato);
+    AvviaRuntime(&comando, blocco, cartella, duplicato);
     return 1;
 }
 

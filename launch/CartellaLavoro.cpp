@@ -116,11 +116,12 @@ static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
     char directorydilavoro[DIM_PATH];
 
     PathStrumentoFormati(comando, sizeof comando);
+    /* La riga di comando e' il solo percorso del programma. */
     ScriviLog("AggiornamentoFormati comando = %s \n", comando);
     FormattaTesto(directorydilavoro, sizeof directorydilavoro, "%s\\prg", radice);
     ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
     ScriviLog("AggiornamentoFormati SetCurrentDirectory = %s \n", directorydilavoro);
-    if (!passiLancio.avviaProgramma(comando, directorydilavoro, 1)) {
+    if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, 1)) {
         ScriviLog("AggiornamentoFormati Errore nella CreateProcess comando = %s \n", comando);
         return;
     }

@@ -51,7 +51,84 @@ static int PreparaCartellaEProgramma(CanaleRete *canale, const uint8_t *messaggi
     return CambiaWorkingDirectory(richiesta) && SmistamentoProgramma(messaggio, campi, numCampi, richiesta);
 }
 
-int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)
+/* ---- Scadenza della negoziazione ----
+ * Dall'inizio alla risposta passano al piu' LIMITE_NEGOZIAZIONE_MS: il canale della negoziazione
+ * avvolge quello della connessione e fa attendere a ogni ricezione solo il tempo che resta. La
+ * prima ricezione ha il limite del socket, che e' lo stesso: un client muto cade come sempre. */
+typedef struct CanaleConScadenza {
+    CanaleRete *interno;
+    uint32_t inizioMs;
+    int ricevuto; /* e' arrivato qualcosa */
+    int scaduta;
+} CanaleConScadenza;
+
+static int RestoMs(const CanaleConScadenza *scadenza)
+{
+    uint32_t passati = passiLancio.adessoMs() - scadenza->inizioMs;
+    return passati >= LIMITE_NEGOZIAZIONE_MS ? 0 : (int)(LIMITE_NEGOZIAZIONE_MS - passati);
+}
+
+/* 1 se si puo' ricevere; -1 se la scadenza arriva prima dei dati (con la riga) o l'attesa fallisce. */
+static int PrimaDiRicevere(CanaleConScadenza *scadenza)
+{
+    int resto = 0;
+    int pronto = 0;
+
+    if (scadenza->scaduta)
+        return -1;
+    if (!scadenza->ricevuto)
+        return 1;
+    resto = RestoMs(scadenza);
+    if (resto > 0)
+        pronto = scadenza->interno->attendi(scadenza->interno->contesto, resto);
+    if (pronto != 0)
+        return pronto;
+    ScriviLog("AttivazioneClient - richiesta non completata in 60 s: connessione chiusa\n");
+    scadenza->scaduta = 1;
+    return -1;
+}
+
+static int RiceviEntro(void *contesto, uint8_t *dove, int quanti)
+{
+    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
+    int n = PrimaDiRicevere(scadenza);
+
+    if (n > 0)
+        n = scadenza->interno->ricevi(scadenza->interno->contesto, dove, quanti);
+    if (n > 0)
+        scadenza->ricevuto = 1;
+    return n;
+}
+
+static int SbirciaEntro(void *contesto, uint8_t *dove, int quanti)
+{
+    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
+    int n = PrimaDiRicevere(scadenza);
+
+    if (n > 0)
+        n = scadenza->interno->sbircia(scadenza->interno->contesto, dove, quanti);
+    if (n > 0)
+        scadenza->ricevuto = 1;
+    return n;
+}
+
+static int AttendiEntro(void *contesto, int millisecondi)
+{
+    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
+    int resto = scadenza->scaduta ? 0 : RestoMs(scadenza);
+
+    if (resto == 0)
+        return 0;
+    return scadenza->interno->attendi(scadenza->interno->contesto, millisecondi < resto ? millisecondi : resto);
+}
+
+static int InviaEntro(void *contesto, const uint8_t *cosa, int quanti)
+{
+    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
+    return scadenza->interno->invia(scadenza->interno->contesto, cosa, quanti);
+}
+
+static int Negozia(CanaleRete *canale, RichiestaClient *richiesta)
 {
     StatoCifratura stato;
     uint8_t messaggio[DIM_AREA_MESSAGGIO];
@@ -81,6 +158,14 @@ int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)
         return NEGOZIAZIONE_FALLITA;
     return PreparaCartellaEProgramma(canale, messaggio, campi, numCampi, richiesta) ? NEGOZIAZIONE_RIUSCITA
                                                                                      : NEGOZIAZIONE_FALLITA;
+}
+
+int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)
+{
+    CanaleConScadenza scadenza = {canale, passiLancio.adessoMs(), 0, 0};
+    CanaleRete entro = {RiceviEntro, InviaEntro, AttendiEntro, SbirciaEntro, &scadenza};
+
+    return Negozia(&entro, richiesta);
 }
 
 int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta)

@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <pthread.h>
 #include <stdio.h>
+#include <time.h>
 #include <unistd.h>
 
 static pthread_mutex_t bloccoFormati = PTHREAD_MUTEX_INITIALIZER;
@@ -37,11 +38,18 @@ static void RimuoviFile(const char *path)
     unlink(path);
 }
 
-static int AvviaProgramma(const char *, const char *, int)
+static int AvviaProgramma(const char *, const char *, const char *, int)
 {
     errno = ENOEXEC;
     return 0;
 }
 
+static uint32_t AdessoMs(void)
+{
+    struct timespec adesso;
+    clock_gettime(CLOCK_MONOTONIC, &adesso);
+    return (uint32_t)((uint64_t)adesso.tv_sec * 1000u + (uint64_t)adesso.tv_nsec / 1000000u);
+}
+
 PassiLancio passiLancio = {EsisteFile, EsisteCartella, ScriviFile, RimuoviFile, AvviaProgramma, BloccaFormati,
-                           SbloccaFormati};
+                           SbloccaFormati, AdessoMs};

@@ -49,7 +49,7 @@ static void RimuoviFile(const char *path)
 }
 
 /* Senza handle ereditati, con l'ambiente del servizio; la riga di comando va in un'area scrivibile. */
-static int AvviaProgramma(const char *comando, const char *cartella, int attendi)
+static int AvviaProgramma(const char *programma, const char *comando, const char *cartella, int attendi)
 {
     char rigaComando[DIM_RIGA_COMANDO];
     STARTUPINFOA avvio;
@@ -63,7 +63,7 @@ static int AvviaProgramma(const char *comando, const char *cartella, int attendi
     memset(&avvio, 0, sizeof avvio);
     avvio.cb = sizeof avvio;
     memset(&processo, 0, sizeof processo);
-    if (!CreateProcessA(NULL, rigaComando, NULL, NULL, FALSE, 0, NULL, cartella, &avvio, &processo))
+    if (!CreateProcessA(programma, rigaComando, NULL, NULL, FALSE, 0, NULL, cartella, &avvio, &processo))
         return 0;
     if (attendi)
         WaitForSingleObject(processo.hProcess, INFINITE);
@@ -72,5 +72,10 @@ static int AvviaProgramma(const char *comando, const char *cartella, int attendi
     return 1;
 }
 
+static uint32_t AdessoMs(void)
+{
+    return GetTickCount();
+}
+
 PassiLancio passiLancio = {EsisteFile, EsisteCartella, ScriviFile, RimuoviFile, AvviaProgramma, BloccaFormati,
-                           SbloccaFormati};
+                           SbloccaFormati, AdessoMs};

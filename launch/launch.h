@@ -23,6 +23,8 @@
 #define DIM_VERSIONE 80
 /* Attesa massima di ogni ricezione dal client prima che il runtime abbia il socket. */
 #define ATTESA_RICEZIONE_CLIENT_MS 60000
+/* Tempo massimo di tutta la negoziazione, dall'inizio alla risposta alla richiesta. */
+#define LIMITE_NEGOZIAZIONE_MS 60000u
 /* Contenuto di un file dei parametri: le righe fisse e i valori presi dal messaggio. */
 #define DIM_FILE_PARAMETRI (DIM_AREA_MESSAGGIO + 128)
 
@@ -36,13 +38,16 @@ typedef struct PassiLancio {
     /* Crea (o svuota) il file e vi scrive lung byte. 1 se il file e' stato creato. */
     int (*scriviFile)(const char *path, const char *dati, int lung);
     void (*rimuoviFile)(const char *path);
-    /* Avvia comando (riga intera, niente nome separato) senza handle ereditati, con l'ambiente del
-     * servizio e cartella come cartella corrente; con attendi aspetta la fine del processo.
-     * 1 se avviato; se no l'errore di sistema resta l'ultimo del thread. */
-    int (*avviaProgramma)(const char *comando, const char *cartella, int attendi);
+    /* Avvia il programma (percorso completo: il sistema non lo cerca altrove) con la riga di comando
+     * data, senza handle ereditati, con l'ambiente del servizio e cartella come cartella corrente;
+     * con attendi aspetta la fine del processo. 1 se avviato; se no l'errore di sistema resta
+     * l'ultimo del thread. */
+    int (*avviaProgramma)(const char *programma, const char *comando, const char *cartella, int attendi);
     /* Il solo blocco di tutto il processo: controllo del marcatore, strumento, rimozione. */
     void (*bloccaFormati)(void);
     void (*sbloccaFormati)(void);
+    /* Millisecondi di un orologio che gira sempre in avanti (fa il giro dopo 49 giorni). */
+    uint32_t (*adessoMs)(void);
 } PassiLancio;
 extern PassiLancio passiLancio;
 
@@ -173,8 +178,8 @@ int AggiornamentoServizio(CanaleRete *canale);
 /* Aggiornamento del servizio avviato: il thread finisce e la connessione resta com'e'. */
 #define NEGOZIAZIONE_FINE_THREAD 2
 
-/* Scambio chiavi, richiesta, risposta, controlli di aggiornamento, cartella di lavoro e programma.
- * RIUSCITA: il record e' completo. FALLITA: il chiamante scrive la sua riga e chiude. Non chiude mai
+/* Scambio chiavi, richiesta, risposta, controlli di aggiornamento, cartella di lavoro e programma,
+ * in LIMITE_NEGOZIAZIONE_MS al piu' (orologio di passiLancio). RIUSCITA: il record e' completo. FALLITA: il chiamante scrive la sua riga e chiude. Non chiude mai
  * il socket. */
 int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta);
 int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
@@ -205,6 +210,12 @@ void LeggiVersioneServizio(void);
  * dell'avvio (gli altri socket del servizio sono non ereditabili dalla nascita). ServiceMain la
  * chiama una volta prima del listener; senza chiamata vale la lista, se c'e'. */
 void ScegliEreditarietaRuntime(void);
+/* 1 se i runtime si avviano senza la lista degli handle. Allora il listener accetta e rende non
+ * ereditabile ogni socket sotto il blocco dell'avvio dei runtime (BloccaAvvioRuntime e
+ * SbloccaAvvioRuntime): nessun runtime nasce mentre un socket accettato e' ancora ereditabile. */
+int AvvioSenzaListaHandle(void);
+void BloccaAvvioRuntime(void);
+void SbloccaAvvioRuntime(void);
 
 /* Procedura del thread di una connessione: il parametro e' il socket accettato, di cui diventa
  * proprietaria. Chiude il socket prima di finire, salvo dopo l'avvio dell'aggiornamento del servizio. */

@@ -110,9 +110,10 @@ EsitoAmmissione AmmettiConversazione(StatoAmmissione *stato, const ConfigAmmissi
     if (!IndirizzoAmmesso(config, indirizzo))
         return RIFIUTATA_INDIRIZZO;
     voce = VoceIndirizzo(stato, indirizzo);
-    if (voce != NULL && voce->conversazioni > 0 && config->maxClient > 0 &&
-        voce->conversazioni >= config->maxClient) {
-        *inCorso = voce->conversazioni;
+    /* Con la tabella piena un indirizzo nuovo non si potrebbe contare: con MAXCLIENT lo si rifiuta,
+     * perche' nessun indirizzo sfugga al limite. */
+    if (config->maxClient > 0 && (voce == NULL || voce->conversazioni >= config->maxClient)) {
+        *inCorso = voce != NULL ? voce->conversazioni : 0;
         return RIFIUTATA_PER_INDIRIZZO;
     }
     if (config->maxConn > 0 && stato->conversazioni >= config->maxConn) {
@@ -161,7 +162,8 @@ int RigaRifiutoDaScrivere(StatoAmmissione *stato, uint32_t indirizzo, uint32_t a
             voce->ultimaRigaMs = adessoMs;
             return 1;
         }
-        /* Per un indirizzo nuovo: una voce libera, se no quella con la riga piu' vecchia. */
+        /* Per un indirizzo nuovo: una voce libera, se no quella con la riga piu' vecchia, se ha
+         * piu' di un minuto. */
         if (!voce->inUso) {
             if (scelta == NULL || scelta->inUso)
                 scelta = voce;
@@ -170,10 +172,27 @@ int RigaRifiutoDaScrivere(StatoAmmissione *stato, uint32_t indirizzo, uint32_t a
             scelta = voce;
         }
     }
+    if (scelta->inUso && (uint32_t)(adessoMs - scelta->ultimaRigaMs) < INTERVALLO_RIGHE_RIFIUTO_MS) {
+        /* Tutte le voci hanno avuto la loro riga nell'ultimo minuto: il rifiuto si conta soltanto. */
+        if (stato->nonRegistrati == 0)
+            stato->inizioNonRegistratiMs = adessoMs;
+        stato->nonRegistrati++;
+        return 0;
+    }
     scelta->inUso = 1;
     scelta->indirizzo = indirizzo;
     scelta->ultimaRigaMs = adessoMs;
     scelta->omesse = 0;
+    return 1;
+}
+
+int RiepilogoRifiutiDaScrivere(StatoAmmissione *stato, uint32_t adessoMs, int *numero)
+{
+    *numero = stato->nonRegistrati;
+    if (stato->nonRegistrati == 0 ||
+        (uint32_t)(adessoMs - stato->inizioNonRegistratiMs) < INTERVALLO_RIGHE_RIFIUTO_MS)
+        return 0;
+    stato->nonRegistrati = 0;
     return 1;
 }
 

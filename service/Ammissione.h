@@ -15,9 +15,10 @@
 /* Una riga di rifiuto per indirizzo ogni minuto al piu'. */
 #define INTERVALLO_RIGHE_RIFIUTO_MS 60000
 /* Indirizzi con conversazioni in corso seguiti uno per uno; con MAXCONN ai valori usuali non si
- * riempie mai. Oltre, una conversazione e' contata solo nel totale. */
+ * riempie mai. Piena, un indirizzo nuovo e' rifiutato se c'e' MAXCLIENT, se no conta solo nel totale. */
 #define DIM_TABELLA_INDIRIZZI 2048
-/* Indirizzi rifiutati di recente ricordati per limitare le righe. */
+/* Indirizzi rifiutati di recente ricordati per limitare le righe: le righe di rifiuto di un minuto
+ * sono al piu' tante quante le voci, piu' una che conta le altre. */
 #define DIM_TABELLA_RIFIUTI 256
 /* "255.255.255.255" e lo zero. */
 #define DIM_TESTO_INDIRIZZO 16
@@ -58,6 +59,8 @@ typedef struct StatoAmmissione {
     ConversazioniIndirizzo indirizzi[DIM_TABELLA_INDIRIZZI];
     int conversazioni;
     RigheRifiuto rifiuti[DIM_TABELLA_RIFIUTI];
+    int nonRegistrati; /* rifiuti senza voce, da quando l'ultimo riepilogo e' stato scritto */
+    uint32_t inizioNonRegistratiMs;
 } StatoAmmissione;
 
 typedef enum EsitoAmmissione {
@@ -91,6 +94,9 @@ void FineConversazione(StatoAmmissione *stato, uint32_t indirizzo, int contata);
 /* 1 se la riga di un rifiuto dell'indirizzo va scritta adesso (nessuna nell'ultimo minuto), con
  * *omesse le righe trattenute da quella precedente; 0 se va trattenuta (e la si conta). */
 int RigaRifiutoDaScrivere(StatoAmmissione *stato, uint32_t indirizzo, uint32_t adessoMs, int *omesse);
+/* 1 se va scritta adesso la riga dei rifiuti contati senza voce (il primo ha almeno un minuto),
+ * con *numero quanti sono; il conto riparte. 0 se non ce ne sono o e' presto. */
+int RiepilogoRifiutiDaScrivere(StatoAmmissione *stato, uint32_t adessoMs, int *numero);
 /* La riga del log di un rifiuto, con l'a capo. */
 void FormattaRigaRifiuto(char *dest, size_t dim, EsitoAmmissione esito, const char *indirizzo, int inCorso,
                          int omesse);

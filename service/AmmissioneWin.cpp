@@ -137,12 +137,17 @@ static int Ammetti(uint32_t indirizzo, int *contata)
     int inCorso = 0;
     int omesse = 0;
     int scrivi = 0;
+    int nonRegistrati = 0;
+    int riepilogo = 0;
 
     EnterCriticalSection(BloccoAmmissione());
     esito = AmmettiConversazione(&statoAmmissione, &ammissioneServizio, indirizzo, &inCorso, contata);
     if (esito != AMMESSA)
         scrivi = RigaRifiutoDaScrivere(&statoAmmissione, indirizzo, GetTickCount(), &omesse);
+    riepilogo = RiepilogoRifiutiDaScrivere(&statoAmmissione, GetTickCount(), &nonRegistrati);
     LeaveCriticalSection(BloccoAmmissione());
+    if (riepilogo)
+        ScriviLog("CicloAccept - altri %d rifiuti non registrati nell'ultimo minuto\n", nonRegistrati);
     if (esito == AMMESSA)
         return 1;
     if (scrivi) {

@@ -28,7 +28,7 @@ static const struct {
     const char *inizioFallimento;
 } comandi[] = {
     {"main - Eseguo la rimozione del servizio\n", DELETE, "Impossibile rimuovere: "},
-    {"main - Eseguo avvio del servizio\n", SERVICE_START, "Impossibile eseguire \"start\" di "},
+    {"main - Eseguo avvio del servizio\n", SERVICE_START | SERVICE_QUERY_STATUS, "Impossibile eseguire \"start\" di "},
     {"main - Eseguo arresto del servizio\n", SERVICE_STOP | SERVICE_QUERY_STATUS, "Impossibile eseguire \"stop\" di "},
     {"main - Eseguo l'installazione del servizio\n", 0, "Impossibile installare: "},
 };
@@ -59,76 +59,31 @@ static void MostraFallimento(Comando comando)
     MostraMessaggio(testo);
 }
 
-int GruppiContengonoSid(const TOKEN_GROUPS *gruppi, PSID sid)
-{
-    for (DWORD i = 0; i < gruppi->GroupCount; i++)
-        if (EqualSid(gruppi->Groups[i].Sid, sid))
-            return 1;
-    return 0;
-}
-
+/* Il gruppo deve essere abilitato nel token: un prompt non elevato, dove il gruppo c'e' solo per
+ * negare, non passa, e riceve subito il messaggio dei diritti invece di un errore 5 piu' tardi. */
 int IsAmministratore(void)
 {
     SID_IDENTIFIER_AUTHORITY autorita = SECURITY_NT_AUTHORITY;
-    HANDLE token = NULL;
-    TOKEN_GROUPS *gruppi = NULL;
     PSID amministratori = NULL;
-    DWORD dim = 0;
-    int amministratore = 0;
+    BOOL membro = FALSE;
 
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        ScriviLogErrore("main - OpenProcessToken");
-        token = NULL;
-        goto fine;
-    }
-    if (GetTokenInformation(token, TokenGroups, NULL, 0, &dim) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
-        dim == 0) {
-        ScriviLogErrore("main - GetTokenInformation");
-        goto fine;
-    }
-    gruppi = (TOKEN_GROUPS *)calloc(1, dim);
-    if (gruppi == NULL) {
-        ScriviLog("main - memoria esaurita per i gruppi del token\n");
-        goto fine;
-    }
-    if (!GetTokenInformation(token, TokenGroups, gruppi, dim, &dim)) {
-        ScriviLogErrore("main - GetTokenInformation");
-        goto fine;
-    }
     if (!AllocateAndInitializeSid(&autorita, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
                                   0, 0, &amministratori)) {
         ScriviLogErrore("main - AllocateAndInitializeSid");
-        amministratori = NULL;
-        goto fine;
-    }
-    amministratore = GruppiContengonoSid(gruppi, amministratori);
-fine:
-    if (amministratori != NULL)
-        FreeSid(amministratori);
-    free(gruppi);
-    if (token != NULL)
-        CloseHandle(token);
-    return amministratore;
-}
-
-/* Versione maggiore del sistema; 0 se non si sa (vale il ramo dei sistemi precedenti). */
-static DWORD VersioneMaggiore(void)
-{
-    OSVERSIONINFOA versione;
-
-    ZeroMemory(&versione, sizeof versione);
-    versione.dwOSVersionInfoSize = sizeof versione;
-    if (!GetVersionExA(&versione)) {
-        ScriviLogErrore("main - GetVersionEx");
         return 0;
     }
-    return versione.dwMajorVersion;
+    if (!CheckTokenMembership(NULL, amministratori, &membro)) {
+        ScriviLogErrore("main - CheckTokenMembership");
+        membro = FALSE;
+    }
+    FreeSid(amministratori);
+    return membro != FALSE;
 }
 
 /* La regola del firewall per il servizio appena installato; i suoi esiti non cambiano quello del comando. */
 static void ImpostaFirewall(void)
 {
-    if (VersioneMaggiore() >= 6) {
+    if (VersioneMaggioreSistema() >= 6) {
         ScriviLog("main - VerificaAbiFirewallVista \n");
         if (VerificaAbiFirewallVista())
             return;
@@ -161,21 +116,59 @@ static int ComandoInstallazione(int silenzioso)
     return 0;
 }
 
-/* Dopo lo STOP: interroga finche' il servizio e' fermo, dormendo il wait hint che annuncia. */
+/* Attesa dell'esito di -start e -stop: un'interrogazione ogni 250 ms (il servizio annuncia un wait
+ * hint di 0), per al piu' 60 s. */
+#define ATTESA_ESITO_MS 60000
+#define INTERVALLO_INTERROGAZIONI_MS 250
+
+/* Interroga il servizio finche' e' in uno dei due stati. 1 se raggiunto (lo stato in *stato), 0 se
+ * passa l'attesa, -1 se l'interrogazione fallisce. */
+static int AttendiStatoServizio(SC_HANDLE servizio, DWORD primo, DWORD secondo, SERVICE_STATUS_PROCESS *stato)
+{
+    DWORD necessari = 0;
+
+    for (int atteso = 0;; atteso += INTERVALLO_INTERROGAZIONI_MS) {
+        if (!QueryServiceStatusEx(servizio, SC_STATUS_PROCESS_INFO, (BYTE *)stato, sizeof *stato, &necessari)) {
+            ScriviLogErrore("QueryServiceStatusEx");
+            return -1;
+        }
+        if (stato->dwCurrentState == primo || stato->dwCurrentState == secondo)
+            return 1;
+        if (atteso >= ATTESA_ESITO_MS)
+            return 0;
+        Sleep(INTERVALLO_INTERROGAZIONI_MS);
+    }
+}
+
+/* Dopo StartService: riuscito se il servizio arriva a RUNNING o e' ancora in avvio dopo l'attesa;
+ * fallito se si ferma. */
+static int AttendiAvvio(SC_HANDLE servizio)
+{
+    SERVICE_STATUS_PROCESS stato;
+    int esito = AttendiStatoServizio(servizio, SERVICE_RUNNING, SERVICE_STOPPED, &stato);
+
+    if (esito < 0)
+        return 0;
+    if (esito == 0) {
+        ScriviLog("main - Avvio del servizio ancora in corso dopo 60 s\n");
+        return 1;
+    }
+    if (stato.dwCurrentState == SERVICE_RUNNING)
+        return 1;
+    ScriviLog("main - Il servizio si e' fermato durante l'avvio (errore %lu): dettagli nel file di log\n",
+              (unsigned long)stato.dwWin32ExitCode);
+    return 0;
+}
+
+/* Dopo lo STOP: riuscito quando il servizio e' fermo. */
 static int AttendiArresto(SC_HANDLE servizio)
 {
     SERVICE_STATUS_PROCESS stato;
-    DWORD necessari = 0;
+    int esito = AttendiStatoServizio(servizio, SERVICE_STOPPED, SERVICE_STOPPED, &stato);
 
-    for (;;) {
-        if (!QueryServiceStatusEx(servizio, SC_STATUS_PROCESS_INFO, (BYTE *)&stato, sizeof stato, &necessari)) {
-            ScriviLogErrore("QueryServiceStatusEx");
-            return 0;
-        }
-        if (stato.dwCurrentState == SERVICE_STOPPED)
-            return 1;
-        Sleep(stato.dwWaitHint);
-    }
+    if (esito == 0)
+        ScriviLog("main - Il servizio non si e' fermato entro 60 s\n");
+    return esito > 0;
 }
 
 static int ComandoSulServizio(Comando comando, int silenzioso)
@@ -203,9 +196,10 @@ static int ComandoSulServizio(Comando comando, int silenzioso)
             ScriviLogErrore("DeleteService");
         break;
     case COMANDO_AVVIO:
-        riuscito = StartServiceA(servizio, 0, NULL) != 0;
-        if (!riuscito)
+        if (!StartServiceA(servizio, 0, NULL))
             ScriviLogErrore("StartService");
+        else
+            riuscito = AttendiAvvio(servizio);
         break;
     case COMANDO_ARRESTO:
         if (!ControlService(servizio, SERVICE_CONTROL_STOP, &stato))

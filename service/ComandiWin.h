@@ -12,10 +12,8 @@ int EseguiComando(int argc, char **argv);
  * e servire, 1 altrimenti. */
 int ComandoVerifica(void);
 
-/* 1 se il token del processo elenca il gruppo BUILTIN\Administrators, con qualunque attributo. */
+/* 1 se il token del processo ha il gruppo BUILTIN\Administrators abilitato (CheckTokenMembership). */
 int IsAmministratore(void);
-/* 1 se tra i gruppi c'e' il SID dato (gli attributi non contano). */
-int GruppiContengonoSid(const TOKEN_GROUPS *gruppi, PSID sid);
 
 /* I passi di sistema dei comandi (vedi base.h): la finestra di messaggio e la verifica dei diritti,
  * MessageBoxA e IsAmministratore salvo che una prova li sostituisca. */

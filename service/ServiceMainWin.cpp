@@ -69,13 +69,25 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
     return NO_ERROR;
 }
 
-/* Avvio rifiutato dopo la tabella degli ambienti o il collegamento del drive. */
-static void AvvioRifiutato(void)
+/* STOPPED con il codice d'uscita dell'avvio rifiutato: il gestore dei servizi registra l'evento
+ * e applica le azioni di ripristino. 1 se riportato. */
+static int RiportaAvvioRifiutato(DWORD errore)
 {
     statoServizio.dwCurrentState = SERVICE_STOPPED;
-    ScriviLog("Impossibile cambiare a \"started\" lo stato del servizio\n");
-    if (!SetServiceStatus(handleStato, &statoServizio))
+    statoServizio.dwWin32ExitCode = errore;
+    ScriviLog("ServiceMain - avvio rifiutato: errore %lu\n", (unsigned long)errore);
+    if (!SetServiceStatus(handleStato, &statoServizio)) {
         ScriviLogErrore("ServiceMain - SetServiceStatus");
+        return 0;
+    }
+    return 1;
+}
+
+/* Avvio rifiutato dopo la tabella degli ambienti o il collegamento del drive. */
+static void AvvioRifiutato(DWORD errore)
+{
+    ScriviLog("Impossibile cambiare a \"started\" lo stato del servizio\n");
+    RiportaAvvioRifiutato(errore != 0 ? errore : ERROR_PATH_NOT_FOUND);
 }
 
 void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
@@ -102,8 +114,12 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     ScriviLog("ServiceMain \n");
     statoServizio.dwCurrentState = SERVICE_RUNNING;
 
-    if (!AnalisiAmbientiInstallati() || !ConnessioneNetworkDrive()) {
-        AvvioRifiutato();
+    if (!AnalisiAmbientiInstallati()) {
+        AvvioRifiutato(ERROR_PATH_NOT_FOUND);
+        return;
+    }
+    if (!ConnessioneNetworkDrive()) {
+        AvvioRifiutato(GetLastError());
         return;
     }
     ScriviElencoAmbienti();
@@ -112,11 +128,9 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
     LeggiVersioneServizio();
 
     if (!ApriListener(inLinea->strPathShare, inLinea->sistInfo, &ascolto, &passoFallito)) {
-        errore = GetLastError();
-        statoServizio.dwCurrentState = SERVICE_STOPPED;
-        if (!SetServiceStatus(handleStato, &statoServizio)) {
-            ScriviLogErrore("ServiceMain - SetServiceStatus");
-        } else if (passoFallito != NULL) {
+        /* Senza passo fallito e' tarnel.cfg a non essere valido (la riga e' nel log). */
+        errore = passoFallito != NULL ? GetLastError() : ERROR_BAD_CONFIGURATION;
+        if (RiportaAvvioRifiutato(errore) && passoFallito != NULL) {
             SetLastError(errore);
             ScriviLogErrore("%s", passoFallito);
         }
@@ -129,4 +143,7 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
         return;
     }
     CicloAccept(ascolto, AttivazioneClient);
+    /* Senza STOPPED il gestore dei servizi conta un fallimento e applica le azioni di ripristino;
+     * i runtime avviati sono processi a se' e continuano. */
+    ExitProcess(1);
 }

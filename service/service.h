@@ -4,20 +4,38 @@
 #define SERVICE_SERVICE_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "base/base.h"
 #include "service/Ammissione.h"
 
-/* Quanto il servizio legge da tarnel.cfg. */
+/* Una riga di tarnel.cfg: 159 caratteri e lo zero; il resto di una riga piu' lunga si butta. */
+#define DIM_RIGA_CONF 160
+
+/* Quanto il servizio legge da tarnel.cfg. I numeri di riga contano da 1 tutte le righe del file,
+ * commenti compresi; 0 vuol dire nessuna riga. */
 typedef struct ConfigServizio {
     char pathConf[DIM_PATH];
     int porta;
     ConfigAmmissione ammissione;
+    /* La riga che ha fermato la lettura: una riga di CLIENT, MAXCLIENT o MAXCONN scritta non
+     * esattamente (maiuscole, blank o tab attorno alla chiave o a '=', valore mancante), o quella
+     * della chiave con il valore non valido; il testo come letto, senza l'a capo. */
+    int rigaNonValida;
+    char testoRigaNonValida[DIM_RIGA_CONF];
+    /* La prima riga con la chiave SOCKET scritta non esattamente ("socket=", "SOCKET = 5000"): la
+     * regola di sempre la ignora, la verifica ne avvisa. */
+    int rigaSocketInesatta;
+    /* La seconda riga SOCKET: vale la prima. */
+    int rigaSecondoSocket;
+    /* 1 se c'e' almeno una riga CLIENT (prima di quella che ha fermato la lettura). */
+    int clientPresente;
 } ConfigServizio;
 
 /* Legge <strPathShare>\<sistInfo>\prg\etc\tarnel.cfg: la porta (dal file o quella di default) e le
- * regole di ammissione, scrivendo nel log le righe dell'avvio. 0 se un valore non e' valido (la riga
- * e' nel log); la configurazione resta allora parziale. */
+ * regole di ammissione, scrivendo nel log le righe dell'avvio. Un segno UTF-8 in testa al file si
+ * salta. 0 se una riga o un valore non e' valido (la riga e' nel log e in config->rigaNonValida);
+ * la configurazione resta allora parziale. */
 int LeggiConfigServizio(const char *strPathShare, const char *sistInfo, ConfigServizio *config);
 
 /* Come LeggiConfigServizio per la porta. 1 se la porta e' impostata (dal file o quella di default),
@@ -25,6 +43,33 @@ int LeggiConfigServizio(const char *strPathShare, const char *sistInfo, ConfigSe
 int PortaSocket(const char *strPathShare, const char *sistInfo, int *porta);
 /* Le regole di ammissione del ciclo di accept: quelle di default finche' PortaSocket non le legge. */
 extern ConfigAmmissione ammissioneServizio;
+
+/* ---- Ciclo di accept (CicloAccept.cpp) ---- */
+
+/* Righe di un accept fallito: al piu' una al minuto. Attesa dopo una mancanza di risorse. */
+#define INTERVALLO_RIGHE_ACCEPT_MS 60000
+#define ATTESA_RISORSE_ACCEPT_MS 100
+
+typedef enum TipoErroreAccept {
+    ERRORE_ACCEPT_PROSEGUI, /* la connessione e' caduta prima dell'accept: si riprende subito */
+    ERRORE_ACCEPT_ATTENDI,  /* mancano risorse: si riprende dopo una breve attesa */
+    ERRORE_ACCEPT_FATALE    /* il socket di ascolto non serve piu' */
+} TipoErroreAccept;
+
+/* I passi del ciclo: ListenerWin.cpp mette quelli veri, le prove i loro. */
+typedef struct PassiAccept {
+    /* Accetta una connessione e la affida: 0, o il codice d'errore dell'accept, che resta anche
+     * l'ultimo errore del thread. */
+    int (*accettaEAvvia)(void *contesto);
+    void (*attendi)(int millisecondi);
+    uint32_t (*adessoMs)(void);
+    void *contesto;
+} PassiAccept;
+
+/* Come il ciclo tratta un errore di accept (codici di Winsock). */
+TipoErroreAccept ClassificaErroreAccept(int errore);
+/* Accetta finche' un errore fatale, poi scrive la riga della fine del listener e ritorna. */
+void CicloAcceptPassi(const PassiAccept *passi);
 
 #ifdef _WIN32
 /* Procedura di thread di una connessione (firma di LPTHREAD_START_ROUTINE): riceve il socket
@@ -40,7 +85,11 @@ int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *soc
  * ammettono, un thread staccato che scrive da chi viene e poi esegue la procedura; se no la chiude,
  * con la riga di rifiuto nel log al piu' una volta al minuto per indirizzo. */
 void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, ProceduraConnessione procedura);
-/* Ciclo di accept: un thread staccato per ogni connessione. Ritorna solo se il listener fallisce. */
+/* Solo per le prove: chiamata dopo ogni accept riuscito, prima che il socket diventi non
+ * ereditabile (sotto il blocco dell'avvio dei runtime dove c'e'). NULL nel servizio. */
+extern void (*provaDopoAccept)(void);
+/* Ciclo di accept: un thread staccato per ogni connessione. Ritorna solo se il listener non
+ * accetta piu' (la riga e' nel log): il chiamante termina il processo. */
 void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura);
 #endif
 

@@ -5,6 +5,7 @@
 
 #include "install/install.h"
 #include "base/base.h"
+#include "setup/ConfigServizioWin.h"
 #include "setup/PathServizio.h"
 
 #include <windows.h>
@@ -53,35 +54,28 @@ static int AccessiCartellaAmbiente(char lettera, const char *rootSistInfo)
     return 0;
 }
 
-/* Crea il servizio e ne imposta descrizione e avvio ritardato. 1 se creato e descritto. */
-static int CreaServizio(SC_HANDLE gestore, const char *pathServizio)
+/* Crea il servizio e lo configura. Il percorso registrato va tra virgolette: senza, un percorso con
+ * un blank si leggerebbe fino al blank, e LocalSystem avvierebbe quel programma. 1 se creato e
+ * descritto. */
+static int CreaServizio(SC_HANDLE gestore, const char *pathServizio, const char *rootSistInfo)
 {
     SC_HANDLE servizio = NULL;
-    SERVICE_DESCRIPTIONA descrizione;
-    BOOL ritardato = TRUE; /* SERVICE_DELAYED_AUTO_START_INFO: il solo fDelayedAutostart */
-    char testoDescrizione[] = NOME_VISUALIZZATO;
+    char pathTraVirgolette[DIM_PATH + 2];
     int creato = 0;
 
+    if (!FormattaTesto(pathTraVirgolette, sizeof pathTraVirgolette, "\"%s\"", pathServizio)) {
+        ScriviLog("InstallazioneServizio - percorso troppo lungo: %s\n", pathServizio);
+        return 0;
+    }
     servizio = CreateServiceA(gestore, NOME_SERVIZIO, NOME_VISUALIZZATO, SERVICE_ALL_ACCESS,
-                              SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, pathServizio,
+                              SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, pathTraVirgolette,
                               NULL, NULL, NULL, NULL, NULL);
     if (servizio == NULL) {
         ScriviLogErrore("CreateService");
-        goto fine;
+        return 0;
     }
-    descrizione.lpDescription = testoDescrizione;
-    if (!ChangeServiceConfig2A(servizio, SERVICE_CONFIG_DESCRIPTION, &descrizione)) {
-        ScriviLogErrore("ChangeServiceConfig2 SERVICE_CONFIG_DESCRIPTION");
-        goto fine;
-    }
-    /* I sistemi senza avvio automatico ritardato lo rifiutano: il servizio si avvia lo stesso,
-     * solo senza ritardo, quindi l'installazione e' riuscita. */
-    if (!ChangeServiceConfig2A(servizio, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &ritardato))
-        ScriviLogErrore("ChangeServiceConfig2 SERVICE_CONFIG_DELAYED_AUTO_START_INFO");
-    creato = 1;
-fine:
-    if (servizio != NULL)
-        CloseServiceHandle(servizio);
+    creato = ConfiguraServizio(servizio, rootSistInfo);
+    CloseServiceHandle(servizio);
     return creato;
 }
 
@@ -125,7 +119,7 @@ int InstallazioneServizio(void)
         goto fine;
     if (!AccessiCartellaAmbiente(drive[0], rootSistInfo))
         goto fine;
-    installato = CreaServizio(gestore, pathServizio);
+    installato = CreaServizio(gestore, pathServizio, rootSistInfo);
 fine:
     if (gestore != NULL)
         CloseServiceHandle(gestore);

@@ -11,6 +11,8 @@ int VerificaServizioDipendente(const char *nomeServizio);
 int IsServizioPresente(const char *nomeServizio);
 int IsServizioAttivo(const char *nomeServizio);
 int AvviaServizio(const char *nomeServizio);
+/* La versione maggiore del sistema (5 per XP, 6 da Vista); 0 se non si sa. */
+unsigned long VersioneMaggioreSistema(void);
 
 /* --- Accessi di LocalSystem a una cartella (solo la DACL). --- */
 int VerificaAccessiLocalSystem(const char *pathRoot);

@@ -84,19 +84,19 @@ TEST_F(LogFile, RecordDErroreConCodiceETestoDiSistema)
     ASSERT_NE(nullptr, testoSistema);
     std::string testo = testoSistema;
     LocalFree(testoSistema);
-    // Il testo di sistema chiude da se' la riga; un codice senza testo lascia vuoto l'ultimo campo.
+    // Il testo di sistema chiude da se' la riga; un codice senza testo la chiude con l'a capo.
     ASSERT_EQ(0, Scrivi("e:2:bind \"e:0x20001234:ServiceMain - SetServiceStatus\" e:0xE0000001:negativo r:dopo\\n"));
     std::string contenuto = SoloTesti(LeggiFile(pathLog));
     std::string atteso =
         bannerFile + "bind: errore 2: " + std::regex_replace(testo, std::regex("\n"), "\r\n") +
-        "ServiceMain - SetServiceStatus: errore 536875572: " + "negativo: errore -536870911: " + "dopo\r\n";
+        "ServiceMain - SetServiceStatus: errore 536875572: \r\n" + "negativo: errore -536870911: \r\n" + "dopo\r\n";
     EXPECT_EQ(atteso, contenuto);
 }
 
 TEST_F(LogFile, TestoDErroreOltreLAreaVieneTagliato)
 {
     ASSERT_EQ(0, Scrivi("e:0x20001234:" + std::string(600, 'k')));
-    EXPECT_EQ(bannerFile + std::string(DIM_TESTO_ERRORE - 1, 'k') + ": errore 536875572: ", SoloTesti(LeggiFile(pathLog)));
+    EXPECT_EQ(bannerFile + std::string(DIM_TESTO_ERRORE - 1, 'k') + ": errore 536875572: \r\n", SoloTesti(LeggiFile(pathLog)));
 }
 
 TEST_F(LogFile, CartellaRavktempComeFileOComeCartella)

@@ -353,6 +353,48 @@ TEST_F(LancioCliente, IlRuntimeEreditaSoloIlSuoSocket)
                                                                "non ereditabili e avvio sotto blocco"));
 }
 
+/* Il listener si ferma dopo l'accept di una connessione scelta, prima del cambio del flag: un
+ * runtime che parte intanto non deve trovarla ereditabile. */
+volatile LONG accettiVisti = 0;
+volatile LONG accettoDaFermare = -1;
+
+void FermaDopoAccept(void)
+{
+    if (InterlockedIncrement(&accettiVisti) == accettoDaFermare)
+        Sleep(1500);
+}
+
+/* Senza lista degli handle, una connessione accettata mentre un runtime parte non passa al runtime. */
+TEST_F(LancioCliente, ConnessioneAccettataMentreUnRuntimeParteNonGliArriva)
+{
+    SetEnvironmentVariableA(VARIABILE_SENZA_LISTA_HANDLE, "1");
+    ScegliEreditarietaRuntime();
+    accettiVisti = 0;
+    accettoDaFermare = 2;  // la connessione che arriva dopo quella del client
+    provaDopoAccept = FermaDopoAccept;
+    Cliente cliente = AvviaCliente("--attesa 0.5 avvia PROG");
+    for (int i = 0; i < 100 && accettiVisti < 1; i++)
+        Sleep(50);
+    /* Il lato client, nello stesso processo, non e' ereditabile prima di connettersi. */
+    SOCKET altra = socket(AF_INET, SOCK_STREAM, 0);
+    SetHandleInformation((HANDLE)altra, HANDLE_FLAG_INHERIT, 0);
+    sockaddr_in indirizzo = {};
+    indirizzo.sin_family = AF_INET;
+    indirizzo.sin_port = htons((u_short)Porta());
+    indirizzo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(0, connect(altra, (sockaddr *)&indirizzo, sizeof indirizzo)) << WSAGetLastError();
+    EsitoCliente esito = AttendiCliente(cliente);
+    provaDopoAccept = NULL;
+    closesocket(altra);
+    SetEnvironmentVariableA(VARIABILE_SENZA_LISTA_HANDLE, NULL);
+    ScegliEreditarietaRuntime();
+    EXPECT_EQ(2, accettiVisti);
+    ASSERT_EQ(FATTO, esito.codice) << esito.errore;
+    Rapporto r = RapportoDelRuntime(esito, BIN);
+    ASSERT_TRUE(r.letto) << esito.uscita;
+    EXPECT_EQ(Variabile(r, "socketComm"), r.ereditati);
+}
+
 TEST_F(LancioCliente, Kelvatlog3NellAmbienteDuplicato)
 {
     EsitoCliente esito = EseguiCliente(std::string("--attesa 0.5 --in-chiaro kelvatlog3 --studio DUP --anno 2019 "

@@ -277,7 +277,8 @@ TEST_F(NegoziazioneNativa, NuovoServizioSoloCifratoAvvisaEFinisceIlThread)
                   "attendere alcuni istanti e ritentare la connessione00000",
                   dopoChiave);
         const std::string comando = BIN + "\\updqorservice.exe tarnel.exe tarnel.new";
-        EXPECT_EQ(std::vector<std::string>{comando + " | " + BIN + " | 0"}, finti.avviati);
+        EXPECT_EQ(std::vector<std::string>{BIN + "\\updqorservice.exe | " + comando + " | " + BIN + " | 0"},
+                  finti.avviati);
         EXPECT_THAT(TestoLogMemoria(), HasSubstr(std::string(riesce ? "Attivata" : "Impossibile attivare") +
                                                  " la procedura di aggiornamento del Servizio di attivazione "
                                                  "applicativi QOR: \"" + comando + "\"\n"));
@@ -306,7 +307,7 @@ TEST_F(NegoziazioneNativa, AggiornamentoFormatiConLoStrumentoPoiSenzaMarcatore)
             EXPECT_THAT(log, HasSubstr("AggiornamentoFormati NON e' presente il file  = " + marcatore + " \n"));
             continue;
         }
-        EXPECT_EQ(std::vector<std::string>{strumento + " | " + RADICE + "\\prg | 1"}, finti.avviati);
+        EXPECT_EQ(std::vector<std::string>{strumento + " | " + strumento + " | " + RADICE + "\\prg | 1"}, finti.avviati);
         std::string righe = "AggiornamentoFormati comando = " + strumento + " \n"
                             "AggiornamentoFormati directorydilavoro = C:\\GEST1\\prg \n"
                             "AggiornamentoFormati SetCurrentDirectory = C:\\GEST1\\prg \n" +
@@ -315,5 +316,105 @@ TEST_F(NegoziazioneNativa, AggiornamentoFormatiConLoStrumentoPoiSenzaMarcatore)
                                     : "AggiornamentoFormati Errore nella CreateProcess comando = " + strumento + " \n");
         EXPECT_THAT(log, HasSubstr(righe));
         EXPECT_EQ(riesce ? 0u : 1u, finti.file.count(marcatore));
+    }
+}
+
+/* Un client lento sull'orologio dei passi finti: i pezzi arrivano uno ogni passoMs; finito il
+ * prefisso, il ciclo si ripete senza fine (vuoto: il client tace). Una ricezione su un client
+ * muto attende il limite del socket e fallisce. */
+struct ClienteLento {
+    std::vector<uint8_t> prefisso, ciclo;
+    int pezzo;
+    uint32_t passoMs;
+    size_t letti;
+    uint32_t arrivoMs;
+};
+
+static bool HaDati(const ClienteLento *c)
+{
+    return c->letti < c->prefisso.size() || !c->ciclo.empty();
+}
+
+static int ConsegnaLento(ClienteLento *c, uint8_t *dove, int quanti, bool consuma)
+{
+    if (!HaDati(c)) {
+        finti.orologioMs += ATTESA_RICEZIONE_CLIENT_MS;
+        return -1;
+    }
+    if ((int32_t)(c->arrivoMs - finti.orologioMs) > 0)
+        finti.orologioMs = c->arrivoMs;
+    int n = 0;
+    for (size_t i = c->letti; n < quanti && n < c->pezzo; i++, n++)
+        dove[n] = i < c->prefisso.size() ? c->prefisso[i] : c->ciclo[(i - c->prefisso.size()) % c->ciclo.size()];
+    if (consuma) {
+        c->letti += (size_t)n;
+        c->arrivoMs = finti.orologioMs + c->passoMs;
+    }
+    return n;
+}
+
+static int RiceviLento(void *c, uint8_t *dove, int quanti)
+{
+    return ConsegnaLento((ClienteLento *)c, dove, quanti, true);
+}
+
+static int SbirciaLento(void *c, uint8_t *dove, int quanti)
+{
+    return ConsegnaLento((ClienteLento *)c, dove, quanti, false);
+}
+
+static int AttendiLento(void *contesto, int millisecondi)
+{
+    ClienteLento *c = (ClienteLento *)contesto;
+    if (HaDati(c) && (int32_t)(c->arrivoMs - finti.orologioMs) <= millisecondi) {
+        if ((int32_t)(c->arrivoMs - finti.orologioMs) > 0)
+            finti.orologioMs = c->arrivoMs;
+        return 1;
+    }
+    finti.orologioMs += (uint32_t)millisecondi;
+    return 0;
+}
+
+static int InviaLento(void *, const uint8_t *, int quanti)
+{
+    return quanti;
+}
+
+TEST_F(NegoziazioneNativa, OgniClienteLentoCadeAllaScadenza)
+{
+    const std::string riga = "AttivazioneClient - richiesta non completata in 60 s: connessione chiusa\n";
+    std::vector<uint8_t> materiale = Materiale(5);
+    struct {
+        const char *nome;
+        ClienteLento cliente;
+        bool rigaScadenza;
+    } casi[] = {
+        // Un byte ogni 1,5 s: ogni ricezione resta sotto il limite del socket.
+        {"a goccia", {Apertura(true, std::string(200, 'x')), {}, 1, 1500, 0, 0}, true},
+        // Buste PANIC vuote senza fine dopo il materiale di chiave.
+        {"buste vuote", {materiale, Byte("00000PANIC00000"), DIM_CHIAVE, 1000, 0, 0}, true},
+        // Meta' del materiale di chiave, poi silenzio.
+        {"scambio interrotto", {Parte(materiale, 0, 500), {}, 500, 0, 0, 0}, true},
+        // Un client muto cade alla prima ricezione, come sempre, senza la riga della scadenza.
+        {"muto", {{}, {}, 1, 0, 0, 0}, false},
+    };
+    for (auto &caso : casi) {
+        SCOPED_TRACE(caso.nome);
+        SvuotaLogMemoria();
+        finti.orologioMs = 0xFFFFF000u;  // l'orologio fa il giro durante la negoziazione
+        caso.cliente.arrivoMs = finti.orologioMs;
+        uint32_t inizio = finti.orologioMs;
+        CanaleRete canale = {RiceviLento, InviaLento, AttendiLento, SbirciaLento, &caso.cliente};
+        InizializzaRichiesta(&r);
+        EXPECT_EQ(NEGOZIAZIONE_FALLITA, NegoziazioneRichiestaCanale(&canale, &r));
+        uint32_t durata = finti.orologioMs - inizio;
+        EXPECT_GE(durata, LIMITE_NEGOZIAZIONE_MS);
+        EXPECT_LE(durata, LIMITE_NEGOZIAZIONE_MS + caso.cliente.passoMs);
+        std::string log = TestoLogMemoria();
+        size_t primo = log.find(riga);
+        EXPECT_EQ(caso.rigaScadenza, primo != std::string::npos) << log;
+        if (primo != std::string::npos) {
+            EXPECT_EQ(std::string::npos, log.find(riga, primo + 1)) << log;  // una volta sola
+        }
     }
 }

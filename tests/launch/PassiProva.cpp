@@ -31,14 +31,20 @@ static void RimuoviFileFinto(const char *path)
     finti.file.erase(path);
 }
 
-static int AvviaProgrammaFinto(const char *comando, const char *cartella, int attendi)
+static int AvviaProgrammaFinto(const char *programma, const char *comando, const char *cartella, int attendi)
 {
-    finti.avviati.push_back(std::string(comando) + " | " + cartella + " | " + std::to_string(attendi));
+    finti.avviati.push_back(std::string(programma) + " | " + comando + " | " + cartella + " | " +
+                            std::to_string(attendi));
     return finti.avvioRiesce;
 }
 
 static void NienteBlocco(void)
 {
+}
+
+static uint32_t OrologioFinto(void)
+{
+    return finti.orologioMs;
 }
 
 void InstallaPassiFinti()
@@ -48,7 +54,7 @@ void InstallaPassiFinti()
     installati = true;
     finti = PassiFinti();
     passiLancio = {EsisteFileFinto, EsisteCartellaFinta, ScriviFileFinto, RimuoviFileFinto, AvviaProgrammaFinto,
-                   NienteBlocco, NienteBlocco};
+                   NienteBlocco, NienteBlocco, OrologioFinto};
 }
 
 void RipristinaPassi()

@@ -13,9 +13,10 @@
 struct PassiFinti {
     std::set<std::string> file, cartelle;     /* quelli che esistono */
     std::map<std::string, std::string> scritti; /* percorso -> contenuto */
-    std::vector<std::string> avviati;         /* "comando | cartella | attendi" */
+    std::vector<std::string> avviati;         /* "programma | comando | cartella | attendi" */
     bool avvioRiesce = true;
     bool scritturaRiesce = true;
+    uint32_t orologioMs = 0; /* l'orologio dei passi: lo muove solo la prova */
 };
 extern PassiFinti finti;
 

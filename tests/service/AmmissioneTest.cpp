@@ -105,7 +105,7 @@ TEST(Ammissione, LimitiPerIndirizzoEInTutto)
     EXPECT_EQ(13, stato->conversazioni);
 }
 
-TEST(Ammissione, TabellaPienaContaSoloNelTotale)
+TEST(Ammissione, TabellaPienaRifiutaConMaxclientOContaSoloNelTotale)
 {
     auto stato = std::make_unique<StatoAmmissione>();
     ConfigAmmissione config;
@@ -114,12 +114,16 @@ TEST(Ammissione, TabellaPienaContaSoloNelTotale)
     int inCorso = 0, contata = 0;
     for (uint32_t i = 0; i < DIM_TABELLA_INDIRIZZI; i++)
         ASSERT_EQ(AMMESSA, AmmettiConversazione(stato.get(), &config, 0x0A000000 + i, &inCorso, &contata));
+    EXPECT_EQ(RIFIUTATA_PER_INDIRIZZO, AmmettiConversazione(stato.get(), &config, ip127_0_0_1, &inCorso, &contata));
+    EXPECT_EQ(0, inCorso);
+    EXPECT_EQ(AMMESSA, AmmettiConversazione(stato.get(), &config, 0x0A000005, &inCorso, &contata));  // gia' in tabella
+    config.maxClient = 0;
     ASSERT_EQ(AMMESSA, AmmettiConversazione(stato.get(), &config, ip127_0_0_1, &inCorso, &contata));
     EXPECT_EQ(0, contata);
     // La fine di una non contata non tocca la voce di un altro.
     FineConversazione(stato.get(), 0x0A000000, 0);
     EXPECT_EQ(1, stato->indirizzi[0].conversazioni);
-    EXPECT_EQ(DIM_TABELLA_INDIRIZZI, stato->conversazioni);
+    EXPECT_EQ(DIM_TABELLA_INDIRIZZI + 1, stato->conversazioni);
 }
 
 TEST(Ammissione, RigheDiRifiutoUnaAlMinutoPerIndirizzo)
@@ -137,12 +141,28 @@ TEST(Ammissione, RigheDiRifiutoUnaAlMinutoPerIndirizzo)
     EXPECT_EQ(6, omesse);
     EXPECT_TRUE(RigaRifiutoDaScrivere(stato.get(), ip127_0_0_1, t0 + 2 * INTERVALLO_RIGHE_RIFIUTO_MS, &omesse));
     EXPECT_EQ(0, omesse);
-    // Con la tabella piena un indirizzo nuovo prende la voce con la riga piu' vecchia.
-    for (uint32_t i = 0; i < DIM_TABELLA_RIFIUTI; i++)
-        RigaRifiutoDaScrivere(stato.get(), 0x0A000000 + i, t0 + 3 * INTERVALLO_RIGHE_RIFIUTO_MS + i, &omesse);
-    EXPECT_TRUE(RigaRifiutoDaScrivere(stato.get(), 0x0B000000, t0 + 3 * INTERVALLO_RIGHE_RIFIUTO_MS + 500, &omesse));
-    EXPECT_FALSE(RigaRifiutoDaScrivere(stato.get(), 0x0A0000FF, t0 + 3 * INTERVALLO_RIGHE_RIFIUTO_MS + 501, &omesse));
-    EXPECT_TRUE(RigaRifiutoDaScrivere(stato.get(), 0x0A000000, t0 + 3 * INTERVALLO_RIGHE_RIFIUTO_MS + 502, &omesse));
+}
+
+TEST(Ammissione, RigheDiRifiutoLimitateConMoltiIndirizzi)
+{
+    auto stato = std::make_unique<StatoAmmissione>();
+    int omesse = 0, numero = 0, righe = 0;
+    const uint32_t t0 = 0xFFFF0000;
+    // 400 indirizzi in meno di un minuto: una riga per voce, gli altri solo contati.
+    for (uint32_t i = 0; i < 400; i++)
+        righe += RigaRifiutoDaScrivere(stato.get(), 0x0A000000 + i, t0 + 100 * i, &omesse);
+    EXPECT_EQ(DIM_TABELLA_RIFIUTI, righe);
+    EXPECT_FALSE(RiepilogoRifiutiDaScrivere(stato.get(), t0 + 25600 + INTERVALLO_RIGHE_RIFIUTO_MS - 1, &numero));
+    EXPECT_TRUE(RiepilogoRifiutiDaScrivere(stato.get(), t0 + 25600 + INTERVALLO_RIGHE_RIFIUTO_MS, &numero));
+    EXPECT_EQ(400 - DIM_TABELLA_RIFIUTI, numero);
+    EXPECT_FALSE(RiepilogoRifiutiDaScrivere(stato.get(), t0 + 25600 + 2 * INTERVALLO_RIGHE_RIFIUTO_MS, &numero));
+    // Passato il minuto, un indirizzo nuovo prende la voce con la riga piu' vecchia; la voce di un
+    // indirizzo ancora recente resta sua.
+    const uint32_t t1 = t0 + INTERVALLO_RIGHE_RIFIUTO_MS;
+    EXPECT_TRUE(RigaRifiutoDaScrivere(stato.get(), 0x0B000000, t1, &omesse));
+    EXPECT_TRUE(RigaRifiutoDaScrivere(stato.get(), 0x0A000000, t1 + 100, &omesse));  // la sua voce e' andata
+    EXPECT_FALSE(RigaRifiutoDaScrivere(stato.get(), 0x0A0000FF, t1 + 101, &omesse));
+    EXPECT_FALSE(RigaRifiutoDaScrivere(stato.get(), 0x0C000000, t1 + 102, &omesse));  // voci tutte recenti
 }
 
 TEST(Ammissione, TestiDelleRigheDiRifiuto)

@@ -165,46 +165,6 @@ TEST_F(RigaDiComando, ArrestoDiUnServizioFermoERimozione)
     EXPECT_THAT(LogProvaDa(inizioLog), Not(HasSubstr("DeleteService")));
 }
 
-/* Un gruppo di token dal suo SID testuale. */
-struct Gruppo {
-    const char *sid;
-    DWORD attributi;
-};
-
-bool ContieneAmministratori(const std::vector<Gruppo> &elenco)
-{
-    std::vector<BYTE> area(sizeof(TOKEN_GROUPS) + elenco.size() * sizeof(SID_AND_ATTRIBUTES));
-    TOKEN_GROUPS *gruppi = (TOKEN_GROUPS *)area.data();
-    std::vector<PSID> sid;
-    gruppi->GroupCount = (DWORD)elenco.size();
-    for (size_t i = 0; i < elenco.size(); i++) {
-        PSID uno = NULL;
-        EXPECT_TRUE(ConvertStringSidToSidA(elenco[i].sid, &uno)) << elenco[i].sid;
-        sid.push_back(uno);
-        gruppi->Groups[i].Sid = uno;
-        gruppi->Groups[i].Attributes = elenco[i].attributi;
-    }
-    PSID amministratori = NULL;
-    EXPECT_TRUE(ConvertStringSidToSidA("S-1-5-32-544", &amministratori));
-    bool risultato = GruppiContengonoSid(gruppi, amministratori) != 0;
-    LocalFree(amministratori);
-    for (PSID uno : sid)
-        LocalFree(uno);
-    return risultato;
-}
-
-TEST(Amministratore, GruppiDelTokenConISoloSidConfrontati)
-{
-    const DWORD abilitato = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
-    EXPECT_TRUE(ContieneAmministratori({{"S-1-1-0", abilitato}, {"S-1-5-32-544", abilitato}}));
-    EXPECT_TRUE(ContieneAmministratori({{"S-1-5-32-544", SE_GROUP_USE_FOR_DENY_ONLY}, {"S-1-5-11", abilitato}}));
-    EXPECT_TRUE(ContieneAmministratori({{"S-1-5-32-545", abilitato}, {"S-1-5-32-544", 0}}));
-    EXPECT_FALSE(ContieneAmministratori({{"S-1-1-0", abilitato}, {"S-1-5-32-545", abilitato}}));
-    // Stessa autorita' e stesso ultimo numero, dominio diverso: non e' il gruppo BUILTIN.
-    EXPECT_FALSE(ContieneAmministratori({{"S-1-5-21-1-2-3-544", abilitato}, {"S-1-5-33-544", abilitato}}));
-    EXPECT_FALSE(ContieneAmministratori({}));
-}
-
 TEST(Amministratore, IlTokenDelProcessoDecideComeCheckTokenMembership)
 {
     PSID amministratori = NULL;

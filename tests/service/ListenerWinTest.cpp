@@ -182,14 +182,15 @@ protected:
         }
         ASSERT_TRUE(inAscolto);
     }
-    /* Chiudere il socket di ascolto fa fallire accept: il ciclo registra "listen" e ritorna. */
+    /* Chiudere il socket di ascolto fa fallire accept: il ciclo registra la fine e ritorna. */
     void Ferma()
     {
         closesocket((SOCKET)avvio.ascolto);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ciclo, 10000));
         CloseHandle(ciclo);
         CloseHandle(tuttiPresenti);
-        EXPECT_THAT(LogDa(inizioLog), HasSubstr(": listen: errore "));
+        EXPECT_THAT(LogDa(inizioLog), HasSubstr(": CicloAccept - il listener non accetta piu' connessioni: il servizio "
+                                                "termina per essere riavviato\r\n"));
     }
     AvvioCiclo avvio{SOCKET_NON_VALIDO, ConnessioneDiProva};
     HANDLE ciclo = NULL;

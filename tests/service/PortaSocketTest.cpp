@@ -128,16 +128,74 @@ TEST_F(PortaSocket, RigaInvalidaCitaValoreEPercorso)
     EXPECT_EQ(atteso, TestoLogMemoria());
 }
 
-TEST_F(PortaSocket, RigaPiuLungaDelBufferContinuaComeRigaSeguente)
+TEST_F(PortaSocket, RigaPiuLungaDellAreaPerdeIlResto)
 {
-    // 159 caratteri riempiono una lettura: il resto della riga e' letto come riga a se'.
-    ScriviConf(share, std::string(156, 'x') + "=SOCKET=7000\n");  // la lettura si ferma dopo "=SO"
-    int porta = 0;
-    EXPECT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
-    EXPECT_EQ(2000, porta);
-    ScriviConf(share, "#" + std::string(158, 'x') + "SOCKET=7000\n");
-    EXPECT_EQ(1, ::PortaSocket(share.c_str(), "GEST1", &porta));
-    EXPECT_EQ(7000, porta);  // il commento copre solo la prima lettura
+    struct {
+        std::string contenuto;
+        int porta, numReti, rigaSocket;
+    } casi[] = {
+        // La coda di un commento lungo non diventa una riga CLIENT; la riga dopo conta ancora.
+        {"#" + std::string(158, 'x') + "CLIENT=10.0.0.0/8\nSOCKET=7000\n", 7000, 0, 0},
+        // 159 caratteri esatti riempiono l'area: l'a capo rimasto non e' una riga in piu'.
+        {std::string(159, 'x') + "\nSOCKET=7000\nSOCKET=1\n", 7000, 0, 3},
+        {std::string(156, 'x') + "=SOCKET=7000\n", 2000, 0, 0},  // chiave xxx, valore "SO"
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.contenuto.substr(150));
+        ScriviConf(share, caso.contenuto);
+        ConfigServizio config;
+        EXPECT_EQ(1, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(caso.porta, config.porta);
+        EXPECT_EQ(caso.numReti, config.ammissione.numReti);
+        EXPECT_EQ(caso.rigaSocket, config.rigaSecondoSocket);
+    }
+}
+
+TEST_F(PortaSocket, RigheQuasiGiusteFermanoLAvvio)
+{
+    struct {
+        const char *contenuto;
+        int esito, porta, numReti;
+        int rigaNonValida;
+        const char *testo;
+        int rigaSocketInesatta, rigaSecondoSocket, clientPresente;
+        bool quasiGiusta; /* la riga "La riga ... non e' valida" nel log */
+    } casi[] = {
+        {"#x\nclient=10.0.0.0/8\n", 0, 2000, 0, 2, "client=10.0.0.0/8", 0, 0, 0, true},
+        {"CLIENT = 10.0.0.0/8\r\n", 0, 2000, 0, 1, "CLIENT = 10.0.0.0/8", 0, 0, 0, true},
+        {"\tCLIENT=10.0.0.0/8\n", 0, 2000, 0, 1, "\tCLIENT=10.0.0.0/8", 0, 0, 0, true},
+        {"CLIENT= 10.0.0.0/8\n", 0, 2000, 0, 1, "CLIENT= 10.0.0.0/8", 0, 0, 0, true},
+        {"CLIENT=127.0.0.1\nMaxConn=5\nSOCKET=9\n", 0, 2000, 1, 2, "MaxConn=5", 0, 0, 1, true},
+        {"MAXCLIENT \n", 0, 2000, 0, 1, "MAXCLIENT ", 0, 0, 0, true},  // senza valore
+        {"CLIENT=\n", 0, 2000, 0, 1, "CLIENT=", 0, 0, 0, true},
+        {"CLIENTI=1\nMAXCONNX=2\n", 1, 2000, 0, 0, "", 0, 0, 0, false},  // altre chiavi: ignorate
+        // Il segno UTF-8 in testa si salta; a meta' file resta parte della riga.
+        {"\xEF\xBB\xBFSOCKET=5000\n", 1, 5000, 0, 0, "", 0, 0, 0, false},
+        {"\xEF\xBB\xBF#x\nCLIENT=127.0.0.1\n", 1, 2000, 1, 0, "", 0, 0, 1, false},
+        {"SOCKET=1\n\xEF\xBB\xBFSOCKET=5000\n", 1, 1, 0, 0, "", 0, 0, 0, false},
+        // SOCKET tiene la regola di sempre; la verifica ne riceve le righe.
+        {"socket=5000\nSOCKET = 6\nSOCKET=  7\nSOCKET=8\n", 1, 7, 0, 0, "", 1, 4, 0, false},
+        // La riga di un valore non valido, come letta.
+        {"SOCKET=5\n=CLIENT==1.2.3.400\n", 0, 5, 0, 2, "=CLIENT==1.2.3.400", 0, 0, 1, false},
+        {"\nSOCKET=x\n", 0, 0, 0, 2, "SOCKET=x", 0, 0, 0, false},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.contenuto);
+        ScriviConf(share, caso.contenuto);
+        SvuotaLogMemoria();
+        ConfigServizio config;
+        EXPECT_EQ(caso.esito, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(caso.porta, config.porta);
+        EXPECT_EQ(caso.numReti, config.ammissione.numReti);
+        EXPECT_EQ(caso.rigaNonValida, config.rigaNonValida);
+        EXPECT_EQ(std::string(caso.testo), config.testoRigaNonValida);
+        EXPECT_EQ(caso.rigaSocketInesatta, config.rigaSocketInesatta);
+        EXPECT_EQ(caso.rigaSecondoSocket, config.rigaSecondoSocket);
+        EXPECT_EQ(caso.clientPresente, config.clientPresente);
+        std::string rigaLog = "La riga \"" + std::string(caso.testo) + "\" del file di configurazione \"" +
+                              PathConf(share) + "\" non e' valida\n";
+        EXPECT_EQ(caso.quasiGiusta, TestoLogMemoria().find(rigaLog) != std::string::npos) << TestoLogMemoria();
+    }
 }
 
 TEST_F(PortaSocket, ChiaviDellAmmissione)

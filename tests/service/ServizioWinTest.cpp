@@ -163,7 +163,7 @@ static ::testing::AssertionResult InOrdine(const std::string &log, const std::ve
 TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
 {
     const int porta = PortaProva(201);
-    Configura("SOCKET=" + std::to_string(porta) + "\n");
+    Configura("\xEF\xBB\xBFSOCKET=" + std::to_string(porta) + "\n");  // salvato dal Blocco note in UTF-8
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
     SERVICE_STATUS_PROCESS completo = StatoCompleto();
@@ -281,10 +281,11 @@ TEST_F(Servizio, EseguibileFuoriDallaCartellaDeiProgrammiNonSiAvvia)
         << GetLastError();
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
-    EXPECT_EQ(0u, StatoCompleto().dwWin32ExitCode);
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, StatoCompleto().dwWin32ExitCode);
     std::string log = LeggiFile(cartella + "\\tarnel.log");
     EXPECT_TRUE(InOrdine(log, {": ServiceMain \r\n", ": Nel pathname del servizio (\"C:\\GEST1\\altrove\\tarnel.exe\")\r\n",
-                               ": Impossibile cambiare a \"started\" lo stato del servizio\r\n"}));
+                               ": Impossibile cambiare a \"started\" lo stato del servizio\r\n",
+                               ": ServiceMain - avvio rifiutato: errore 3\r\n"}));
     EXPECT_THAT(log, Not(HasSubstr("PortaSocket")));
     EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
 }
@@ -304,17 +305,34 @@ TEST_F(Servizio, DriveDiInstallazioneNonFissoSenzaShareNonSiAvvia)
     EXPECT_THAT(log, Not(HasSubstr("PortaSocket")));
 }
 
-TEST_F(Servizio, PortaZeroLoFermaSenzaRecordDErrore)
+TEST_F(Servizio, ConfigurazioneNonValidaLoFermaConErrore1610)
 {
-    Configura("SOCKET=0\n");
-    ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
-    EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
-    std::string log = LogServizio();
-    size_t riga = log.find("La porta socket \"0\" specificata nel file di configurazione "
-                           "\"\\GEST1\\prg\\etc\\tarnel.cfg\" non e' valida\r\n");
-    ASSERT_NE(std::string::npos, riga) << log;
-    EXPECT_THAT(log.substr(riga), Not(HasSubstr("errore")));
-    EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
+    const std::string pathConf = "\"\\GEST1\\prg\\etc\\tarnel.cfg\"";
+    struct {
+        const char *contenuto;
+        std::string riga;
+    } casi[] = {
+        {"SOCKET=0\n", "La porta socket \"0\" specificata nel file di configurazione " + pathConf + " non e' valida\r\n"},
+        // Una rete scritta quasi bene non apre l'accesso a tutti: ferma l'avvio.
+        {"client=10.0.0.0/8\n", "La riga \"client=10.0.0.0/8\" del file di configurazione " + pathConf + " non e' valida\r\n"},
+        {"CLIENT = 10.0.0.0/8\n", "La riga \"CLIENT = 10.0.0.0/8\" del file di configurazione " + pathConf + " non e' valida\r\n"},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.contenuto);
+        DeleteFileA((cartellaBin + "\\tarnel.log").c_str());
+        Configura(caso.contenuto);
+        ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
+        EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
+        EXPECT_EQ((DWORD)ERROR_BAD_CONFIGURATION, StatoCompleto().dwWin32ExitCode);
+        std::string log = LogServizio();
+        // Dopo la riga del file solo quella dell'avvio rifiutato: nessun record d'errore.
+        size_t riga = log.find(caso.riga);
+        ASSERT_NE(std::string::npos, riga) << log;
+        EXPECT_TRUE(ContieneEspressione(log.substr(riga + caso.riga.size()),
+                                        "^[^\r\n]*: ServiceMain - avvio rifiutato: errore 1610\r\n$"))
+            << log.substr(riga);
+        EXPECT_THAT(log, Not(HasSubstr("in esecuzione")));
+    }
 }
 
 TEST_F(Servizio, PortaOccupataLoFermaConIlRecordDelBind)
@@ -326,7 +344,10 @@ TEST_F(Servizio, PortaOccupataLoFermaConIlRecordDelBind)
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     EXPECT_EQ((DWORD)SERVICE_STOPPED, AttendiStato(SERVICE_STOPPED));
     closesocket(occupante);
-    EXPECT_TRUE(ContieneEspressione(LogServizio(), ": bind: errore 100(13|48): ")) << LogServizio();
+    EXPECT_TRUE(ContieneEspressione(LogServizio(), "avvio rifiutato: errore 100(13|48)\r\n[\\s\\S]*: bind: errore 100(13|48): "))
+        << LogServizio();
+    DWORD codice = StatoCompleto().dwWin32ExitCode;
+    EXPECT_TRUE(codice == WSAEADDRINUSE || codice == WSAEACCES) << codice;
 }
 
 TEST(ServizioDaConsole, SenzaArgomentiFuoriDalGestoreEsceConUno)

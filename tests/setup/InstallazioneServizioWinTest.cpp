@@ -123,9 +123,9 @@ TEST_F(ComandoInstallazione, SuDiscoFissoRegistraAvviaFermaERimuove)
     EXPECT_EQ((DWORD)SERVICE_WIN32_OWN_PROCESS, r.tipo);
     EXPECT_EQ((DWORD)SERVICE_AUTO_START, r.avvio);
     EXPECT_EQ((DWORD)SERVICE_ERROR_NORMAL, r.controlloErrori);
-    EXPECT_EQ(ambiente.Eseguibile(), r.path);
+    EXPECT_EQ("\"" + ambiente.Eseguibile() + "\"", r.path);  // tra virgolette: nessun blank lo tronca
     EXPECT_EQ(nomeVisualizzato, r.nome);
-    EXPECT_EQ(nomeVisualizzato, r.descrizione);
+    EXPECT_EQ("Avvia per i Client Grafici i programmi dell'ambiente C:\\TNSETUP. Verifica: tarnel -check", r.descrizione);
     EXPECT_EQ("LocalSystem", r.account);
     EXPECT_EQ("", r.dipendenze);
     EXPECT_EQ("", r.gruppo);
@@ -219,7 +219,7 @@ TEST_F(ComandoInstallazione, DriveSostituitoRegistraIlPercorsoSottoLaCartellaSos
     EXPECT_EQ(0, ambiente.Esegui("-s -i")) << ambiente.Log();
     DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive.c_str(), NULL);
     std::string atteso = "C:\\TNARCH\\TNSETUP\\prg\\com\\drumal\\bin\\tarnel.exe";
-    EXPECT_EQ(atteso, LeggiRegistrazione().path);
+    EXPECT_EQ("\"" + atteso + "\"", LeggiRegistrazione().path);
     std::string log = ambiente.Log();
     EXPECT_THAT(log, HasSubstr(": InstallazioneServizio - drive REMOTO.\r\n"));
     EXPECT_THAT(log, HasSubstr(": InstallazioneServizio - RicercaNetShare Fallita.\r\n"));

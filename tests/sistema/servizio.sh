@@ -61,6 +61,28 @@ rm -f "$RADICE"/build/raffica.*
 echo "     raffica: $serviti di $RAFFICA client serviti in ${durata} s"
 verifica "raffica di $RAFFICA client tutti serviti" [ "$serviti" -eq "$RAFFICA" ]
 
+# Client ostili dal lato Linux: il servizio li regge e intanto serve gli altri.
+ostili() { python3 "$RADICE/tests/sistema/clienti_ostili.py" "$@"; }
+conta_nel_log() { tr -d '\r' <"$LOG_SERVIZIO" | grep -cF -- "$1"; }
+ostili reset "$PORTA" 600
+uscita=$(cliente --porta "$PORTA" versione 2>&1)
+verifica "600 connessioni chiuse con un reset prima dell'accept, poi la versione" grep -qx "versione: $versione" <<<"$uscita"
+verifica "600 reset: nessuna fine del listener" non_nel_log "il listener non accetta piu' connessioni"
+verifica "600 reset: lo stesso processo (un solo avvio nel log)" [ "$(conta_nel_log ': ServiceMain ')" -eq 1 ]
+echo "     reset: $(conta_nel_log 'CicloAccept - accept') righe di accept fallito"
+
+# Una richiesta un byte ogni 4 s: chiusa a 60 s dalla connessione, e intanto gli altri sono serviti.
+ostili goccia "$PORTA" 4 >"$RADICE/build/goccia.txt" &
+goccia=$!
+sleep 8
+uscita=$(cliente --porta "$PORTA" versione 2>&1)
+verifica "durante la goccia un altro client e' servito" grep -qx "versione: $versione" <<<"$uscita"
+wait "$goccia"
+secondi=$(cat "$RADICE/build/goccia.txt"); rm -f "$RADICE/build/goccia.txt"
+echo "     goccia: chiusa dopo $secondi s"
+verifica "goccia: chiusa tra 59 e 66 s" awk -v s="$secondi" 'BEGIN { exit !(s >= 59 && s <= 66) }'
+verifica "goccia: la riga della scadenza" nel_log ": AttivazioneClient - richiesta non completata in 60 s: connessione chiusa"
+
 # L'arresto dalla riga di comando: il suo processo accoda al log che il servizio ha creato.
 "$WINE" "$BIN_AMBIENTE\\tarnel.exe" -s -stop </dev/null >/dev/null 2>&1
 verifica "STOP porta il servizio a STOPPED" attendi_stato STOPPED 50
@@ -74,6 +96,27 @@ ambiente_installa 0
 "$WINE" sc start tarnel </dev/null >/dev/null 2>&1
 verifica "porta 0: il servizio si ferma da se'" attendi_stato STOPPED 50
 verifica "porta 0: riga della porta non valida" nel_log "La porta socket \"0\" specificata nel file di configurazione"
+verifica "porta 0: codice d'uscita 1610 per il gestore dei servizi" \
+  grep -q 'WIN32_EXIT_CODE *: *1610' <<<"$("$WINE" sc query tarnel </dev/null 2>/dev/null | tr -d '\r')"
+# -start attende l'esito: un avvio rifiutato e' un fallimento.
+printf 'client=10.0.0.0/8\r\n' >"$AMBIENTE_LINUX/prg/etc/tarnel.cfg"
+"$WINE" "$BIN_AMBIENTE\\tarnel.exe" -s -start </dev/null >/dev/null 2>&1
+verifica "riga CLIENT scritta male: tarnel -s -start esce con 1" [ $? -eq 1 ]
+verifica "riga CLIENT scritta male: la riga nel log" nel_log "La riga \"client=10.0.0.0/8\" del file di configurazione"
+verifica "riga CLIENT scritta male: -start dice che il servizio si e' fermato" \
+  nel_log ": main - Il servizio si e' fermato durante l'avvio (errore 1610): dettagli nel file di log"
+
+# 400 indirizzi rifiutati in meno di un minuto: righe limitate.
+ambiente_installa "$PORTA"
+printf 'CLIENT=127.0.0.1\r\n' >>"$AMBIENTE_LINUX/prg/etc/tarnel.cfg"
+verifica "CLIENT=127.0.0.1: il servizio parte" servizio_avvia
+attendi_porta "$PORTA"
+ostili indirizzi "$PORTA" 400
+righe=$(conta_nel_log "rifiutata: indirizzo non ammesso")
+echo "     rifiuti: $righe righe per 400 indirizzi"
+verifica "400 indirizzi rifiutati: al piu' 257 righe" [ "$righe" -ge 1 -a "$righe" -le 257 ]
+uscita=$(cliente --porta "$PORTA" versione 2>&1)
+verifica "dopo i rifiuti 127.0.0.1 e' servito" grep -qx "versione: $versione" <<<"$uscita"
 servizio_ferma_ed_elimina
 
 # Sistema di versione 5: Wine riporta Windows XP al solo tarnel.exe.
