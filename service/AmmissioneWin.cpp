@@ -10,6 +10,7 @@
 #include "service/Listener.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <winsock2.h>
 #include <windows.h>
@@ -36,6 +37,7 @@ typedef struct Connessione {
     uint32_t indirizzo;
     unsigned porta;
     int contata;
+    DWORD inizioMs; /* all'accept */
 } Connessione;
 
 /* L'indice TLS dove ogni thread di connessione tiene il suo record, preso alla prima connessione
@@ -49,15 +51,22 @@ static void LiberaConversazione(uint32_t indirizzo, int contata)
     LeaveCriticalSection(BloccoAmmissione());
 }
 
-/* Una conversazione sul thread corrente; alla fine, anche fallita, non conta piu'. */
+/* Una conversazione sul thread corrente, con la riga di come e' finita; alla fine, anche fallita,
+ * non conta piu'. */
 static void ServiConnessione(Connessione *connessione)
 {
     char indirizzo[DIM_TESTO_INDIRIZZO];
+    char testoEsito[DIM_NOME_RUNTIME + 32];
+    EsitoConversazione esito;
 
     TlsSetValue(indiceConnessione, connessione);
     TestoIndirizzo(indirizzo, sizeof indirizzo, connessione->indirizzo);
     ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione->porta);
-    connessione->procedura((void *)connessione->socketAccettato);
+    memset(&esito, 0, sizeof esito);
+    connessione->procedura((SocketRete)connessione->socketAccettato, &esito);
+    TestoEsitoConversazione(testoEsito, sizeof testoEsito, &esito);
+    ScriviLog("AttivazioneClient - fine conversazione da %s:%u: %s in %lu ms\n", indirizzo, connessione->porta,
+              testoEsito, (unsigned long)(GetTickCount() - connessione->inizioMs));
     TlsSetValue(indiceConnessione, NULL);
     LiberaConversazione(connessione->indirizzo, connessione->contata);
     free(connessione);
@@ -184,6 +193,13 @@ static int Ammetti(uint32_t indirizzo, int *contata)
     return 0;
 }
 
+void SostituisciRegoleAmmissione(const ConfigAmmissione *regole)
+{
+    EnterCriticalSection(BloccoAmmissione());
+    ammissioneServizio = *regole;
+    LeaveCriticalSection(BloccoAmmissione());
+}
+
 /* Un thread libero, o uno nuovo; 1 se la connessione ha il suo thread: da li' il record e' suo. */
 static int AvviaThread(Connessione *connessione)
 {
@@ -222,6 +238,7 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
     const struct sockaddr_in *client = (const struct sockaddr_in *)indirizzoClient;
     Connessione *connessione = NULL;
     uint32_t indirizzo = ntohl(client->sin_addr.s_addr);
+    DWORD inizio = GetTickCount();
     int contata = 0;
 
     if (!PreparaThread() || !Ammetti(indirizzo, &contata)) {
@@ -237,6 +254,7 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
         connessione->indirizzo = indirizzo;
         connessione->porta = ntohs(client->sin_port);
         connessione->contata = contata;
+        connessione->inizioMs = inizio;
         if (AvviaThread(connessione))
             return;
     }

@@ -135,7 +135,7 @@ static DWORD RiservaStack()
     return totale;
 }
 
-static unsigned long __stdcall ConnessioneDiProva(void *parametro)
+static void ConnessioneDiProva(SocketRete parametro, EsitoConversazione *)
 {
     SOCKET client = (SOCKET)parametro;
     if (++connessioniAttive == connessioniAttese)
@@ -146,7 +146,6 @@ static unsigned long __stdcall ConnessioneDiProva(void *parametro)
     DWORD risposta[2] = {id, riserva};
     send(client, (const char *)risposta, sizeof risposta, 0);
     closesocket(client);
-    return 0;
 }
 
 struct AvvioCiclo {
@@ -294,7 +293,7 @@ TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
 }
 
 /* Una procedura che finisce il proprio thread dall'interno, come fa l'aggiornamento del servizio. */
-static unsigned long __stdcall ConnessioneCheEsceDalThread(void *parametro)
+static void ConnessioneCheEsceDalThread(SocketRete parametro, EsitoConversazione *)
 {
     closesocket((SOCKET)parametro);
     ++connessioniAttive;
