@@ -10,7 +10,9 @@ Controlli statici sull'eseguibile a 32 bit:
     le funzioni che compaiono nella seconda e non nella prima;
   - le versioni del sistema operativo e del sottosistema nell'intestazione PE non superano 5.1;
   - elenca le funzioni prese da msvcrt.dll e rifiuta quelle che il msvcrt.dll dei sistemi di
-    versione 5 non esporta (vedi MSVCRT_ASSENTI).
+    versione 5 non esporta (vedi MSVCRT_ASSENTI);
+  - DEP e ASLR restano accesi: DYNAMIC_BASE e NX_COMPAT tra le DllCharacteristics, e le
+    rilocazioni conservate (senza, il caricatore non puo' spostare l'immagine).
 Stampa ogni problema e chiude con "controllo importazioni: ok" (uscita 0) o "... FALLITO" (1).
 """
 import os
@@ -80,6 +82,11 @@ def leggi_pe(exe):
         elif dll is not None and not riga.strip():
             dll = None
     campi = dict(re.findall(r"^(M(?:aj|in)or(?:OSystem|Subsystem)Version)\s+(\d+)", uscita, re.M))
+    caratteristiche = re.search(r"^DllCharacteristics\s+[0-9a-fA-F]+\n((?:\t\t+\S+\n)*)", uscita, re.M)
+    campi["DllCharacteristics"] = caratteristiche.group(1).split() if caratteristiche else []
+    campi["rilocazioni tolte"] = bool(re.search(r"^\trelocations stripped$", uscita, re.M))
+    rilocazioni = re.search(r"^Entry 5 [0-9a-fA-F]+ ([0-9a-fA-F]+) Base Relocation Directory", uscita, re.M)
+    campi["rilocazioni"] = int(rilocazioni.group(1), 16) if rilocazioni else 0
     return importazioni, campi
 
 
@@ -124,6 +131,14 @@ def main():
             problemi.append("versione del %s %s.%s oltre 5.1" % (nome, maggiore, minore))
         else:
             print("versione del %s: %s.%s" % (nome, maggiore, minore))
+
+    for bandiera in ("DYNAMIC_BASE", "NX_COMPAT"):
+        if bandiera not in campi["DllCharacteristics"]:
+            problemi.append("%s manca tra le DllCharacteristics" % bandiera)
+    if campi["rilocazioni tolte"] or campi["rilocazioni"] == 0:
+        problemi.append("rilocazioni tolte: l'immagine non si sposta, ASLR non vale")
+    else:
+        print("DYNAMIC_BASE, NX_COMPAT, rilocazioni: %d byte" % campi["rilocazioni"])
 
     crt = sorted(importazioni.get("msvcrt.dll", []))
     print("msvcrt.dll (%d): %s" % (len(crt), " ".join(crt)))
