@@ -205,7 +205,10 @@ static int ConfigurazioneValida(void)
     int valida = 0;
 
     ScegliDestinazioneLog(LOG_SU_FILE_E_USCITA);
-    valida = AnalisiAmbientiInstallati() && LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config);
+    /* Come all'avvio del servizio, il drive dell'ambiente diventa quello corrente: un ambiente
+     * stand alone ha il percorso di tarnel.cfg senza drive. */
+    valida = AnalisiAmbientiInstallati() && CambiaDriveCorrente(inLinea->drive[0]) &&
+             LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config);
     ScegliDestinazioneLog(LOG_SU_FILE);
     return valida;
 }
