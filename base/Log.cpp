@@ -10,11 +10,24 @@ void FormattaTimestamp(char *area, size_t dim, int giorno, int mese, int anno, i
     FormattaTesto(area, dim, "%02d/%02d/%04d %02d:%02d:%02d", giorno, mese, anno, ora, minuto, secondo);
 }
 
-const char *ModoAperturaLog(int dimensioneNota, uint64_t dimensione)
+int LogDaRuotare(uint64_t dimensione, uint64_t limite)
 {
-    if (!dimensioneNota || dimensione > DIMENSIONE_MASSIMA_LOG)
-        return "w";
-    return "a";
+    return dimensione > limite;
+}
+
+int ControlloLogDovuto(int giaControllato, uint32_t ultimoMs, uint32_t adessoMs, uint32_t intervalloMs)
+{
+    return !giaControllato || (uint32_t)(adessoMs - ultimoMs) >= intervalloMs;
+}
+
+int PathGenerazioneLog(char *dest, size_t dim, const char *pathLog, int generazione)
+{
+    if (!FormattaTesto(dest, dim, "%s.%d", pathLog, generazione)) {
+        if (dim > 0)
+            dest[0] = '\0';
+        return 0;
+    }
+    return 1;
 }
 
 int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)

@@ -8,8 +8,12 @@
 
 #define NOME_FILE_LOG "tarnel.log"
 #define CARTELLA_LOG_PREFERITA "C:\\RAVKTEMP\\log"
-/* Oltre questa dimensione il file viene ricominciato all'apertura; esattamente questa, no. */
+/* Oltre questa dimensione il file passa a tarnel.log.1 e ricomincia; esattamente questa, no. */
 #define DIMENSIONE_MASSIMA_LOG 1024000
+/* La dimensione si guarda all'apertura e poi al piu' una volta ogni tanto. */
+#define INTERVALLO_CONTROLLO_LOG_MS 60000
+/* Generazioni vecchie tenute: tarnel.log.1 (la piu' recente) ... tarnel.log.9. */
+#define GENERAZIONI_LOG 9
 #define BANNER_LOG "\n\n_______ Inizio log ___________________________________________________\n\n"
 #define DIM_TESTO_ERRORE 512
 /* Area di un record composto sullo stack; un record piu' lungo si compone in memoria allocata. */
@@ -18,8 +22,13 @@
 /* "gg/mm/aaaa hh:mm:ss" dai campi dell'ora locale (mese 1-12). */
 void FormattaTimestamp(char *area, size_t dim, int giorno, int mese, int anno, int ora, int minuto, int secondo);
 
-/* Modo di apertura del log: "w" se la dimensione non si conosce o supera il limite, altrimenti "a". */
-const char *ModoAperturaLog(int dimensioneNota, uint64_t dimensione);
+/* 1 se il file va ruotato: la sua dimensione supera il limite (esattamente il limite, no). */
+int LogDaRuotare(uint64_t dimensione, uint64_t limite);
+/* 1 se e' ora di guardare la dimensione: mai guardata, o passati almeno intervalloMs dall'ultima
+ * volta (orologio in millisecondi che gira a 2^32). */
+int ControlloLogDovuto(int giaControllato, uint32_t ultimoMs, uint32_t adessoMs, uint32_t intervalloMs);
+/* Il nome della generazione n del log: pathLog, un punto e n. 0 se non entra (dest vuoto). */
+int PathGenerazioneLog(char *dest, size_t dim, const char *pathLog, int generazione);
 
 /* Percorso del log accanto all'eseguibile: la cartella di pathEseguibile (fino all'ultima barra
  * rovescia compresa) piu' tarnel.log. 0 se il percorso non ha barre o il risultato non entra. */
@@ -29,5 +38,8 @@ int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)
 size_t DimensioneConCrLf(const char *testo, size_t lung);
 /* Copia il testo in uscita (almeno DimensioneConCrLf byte) con ogni LF scritto come CR LF. */
 void AggiungiCrLf(char *uscita, const char *testo, size_t lung);
+
+/* Solo per le prove (LogWin.cpp): il limite e l'intervallo del controllo al posto di quelli veri. */
+void RegolaRotazioneLog(uint64_t limite, uint32_t intervalloMs);
 
 #endif

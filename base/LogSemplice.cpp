@@ -34,3 +34,8 @@ const char *pathFileLog(void)
 {
     return "";
 }
+
+void ScegliDestinazioneLog(DestinazioneLog destinazione)
+{
+    (void)destinazione;
+}

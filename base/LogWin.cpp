@@ -24,6 +24,12 @@ static char pathLog[DIM_PATH] = "";
  * volta al secondo, non a ogni record. Sotto il blocco del log. */
 static char areaTimestamp[32];
 static time_t secondoTimestamp = (time_t)-1;
+static volatile LONG destinazioneLog = LOG_SU_FILE;
+
+void ScegliDestinazioneLog(DestinazioneLog destinazione)
+{
+    InterlockedExchange(&destinazioneLog, (LONG)destinazione);
+}
 
 /* Il blocco del log, pronto alla prima chiamata anche se questa arriva prima di main. */
 static CRITICAL_SECTION *BloccoLog(void)
@@ -34,21 +40,85 @@ static CRITICAL_SECTION *BloccoLog(void)
     return &blocco;
 }
 
-/* Scrive i byte in fondo al file con una sola chiamata. Il file in sola aggiunta scrive sempre in
- * fondo; il blocco di un byte ben oltre ogni fine reale del file, tenuto per la sola scrittura,
- * mette in fila anche i processi, dove il sistema calcolasse la fine e poi scrivesse in due passi. */
+/* ---- Il blocco tra i processi ----
+ * Un byte ben oltre ogni fine reale del file, bloccato per ogni scrittura e per ogni rotazione: mette
+ * in fila i processi che scrivono lo stesso file. */
+static void BloccaFileLog(OVERLAPPED *zona, BOOL *bloccato)
+{
+    ZeroMemory(zona, sizeof *zona);
+    zona->OffsetHigh = ZONA_BLOCCO_LOG;
+    *bloccato = LockFileEx(fileLog, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, zona);
+}
+
+static void SbloccaFileLog(OVERLAPPED *zona, BOOL bloccato)
+{
+    if (bloccato)
+        UnlockFileEx(fileLog, 0, 1, 0, zona);
+}
+
+/* ---- Rotazione ----
+ * La dimensione si guarda all'apertura e poi al piu' una volta per intervallo, e sempre sotto il
+ * blocco tra i processi: chi trova il file oltre il limite lo ruota prima di scrivere, e chi viene
+ * dopo lo trova gia' piccolo. Il file vivo non si rinomina (altri processi lo tengono aperto):
+ * si copia in tarnel.log.1 e si tronca sul posto; le generazioni vecchie salgono di un numero. */
+static uint64_t limiteLog = DIMENSIONE_MASSIMA_LOG;
+static uint32_t intervalloControlloMs = INTERVALLO_CONTROLLO_LOG_MS;
+static int dimensioneControllata = 0;
+static uint32_t ultimoControlloMs = 0;
+
+void RegolaRotazioneLog(uint64_t limite, uint32_t intervalloMs)
+{
+    limiteLog = limite;
+    intervalloControlloMs = intervalloMs;
+}
+
+/* tarnel.log.8 in .9, ... .1 in .2, il file vivo copiato in .1 e troncato. Se la copia non riesce
+ * il file resta com'e': nessuna riga si perde, si riprova al controllo seguente. */
+static void RuotaLog(void)
+{
+    char piuVecchia[DIM_PATH + 4];
+    char recente[DIM_PATH + 4];
+    HANDLE tronca = INVALID_HANDLE_VALUE;
+
+    for (int n = GENERAZIONI_LOG; n > 1; n--)
+        if (PathGenerazioneLog(piuVecchia, sizeof piuVecchia, pathLog, n) &&
+            PathGenerazioneLog(recente, sizeof recente, pathLog, n - 1))
+            MoveFileExA(recente, piuVecchia, MOVEFILE_REPLACE_EXISTING);
+    if (!PathGenerazioneLog(recente, sizeof recente, pathLog, 1) || !CopyFileA(pathLog, recente, FALSE))
+        return;
+    tronca = CreateFileA(pathLog, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (tronca != INVALID_HANDLE_VALUE)
+        CloseHandle(tronca);
+}
+
+/* Sotto il blocco tra i processi: se e' ora, la dimensione e, oltre il limite, la rotazione. */
+static void ControllaDimensione(void)
+{
+    uint32_t adesso = GetTickCount();
+    LARGE_INTEGER dimensione;
+
+    if (!ControlloLogDovuto(dimensioneControllata, ultimoControlloMs, adesso, intervalloControlloMs))
+        return;
+    dimensioneControllata = 1;
+    ultimoControlloMs = adesso;
+    if (GetFileSizeEx(fileLog, &dimensione) && LogDaRuotare((uint64_t)dimensione.QuadPart, limiteLog))
+        RuotaLog();
+}
+
+/* Scrive i byte in fondo al file con una sola chiamata, sotto il blocco tra i processi. Il file in
+ * sola aggiunta scrive sempre in fondo; il blocco mette in fila anche i processi, dove il sistema
+ * calcolasse la fine e poi scrivesse in due passi, e tiene ogni record fuori da una rotazione. */
 static void ScriviInFondo(const char *dati, size_t lung)
 {
     OVERLAPPED zona;
     DWORD scritti = 0;
     BOOL bloccato = FALSE;
 
-    ZeroMemory(&zona, sizeof zona);
-    zona.OffsetHigh = ZONA_BLOCCO_LOG;
-    bloccato = LockFileEx(fileLog, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &zona);
+    BloccaFileLog(&zona, &bloccato);
+    ControllaDimensione();
     WriteFile(fileLog, dati, (DWORD)lung, &scritti, NULL);
-    if (bloccato)
-        UnlockFileEx(fileLog, 0, 1, 0, &zona);
+    SbloccaFileLog(&zona, bloccato);
 }
 
 /* Scrive il testo come lo scriverebbe il modo testo: ogni LF diventa CR LF. Un solo WriteFile. */
@@ -70,30 +140,13 @@ static void ScriviTesto(const char *testo, size_t lung)
         free(uscita);
 }
 
-/* Ricomincia il file sul posto (anche se altri processi lo tengono aperto: scriveranno in fondo al
- * file nuovo); se era oltre il limite, il vecchio resta come tarnel.log.1. */
-static void RicominciaLog(int dimensioneNota)
-{
-    char pathVecchio[DIM_PATH + 2];
-    HANDLE tronca = INVALID_HANDLE_VALUE;
-
-    if (dimensioneNota && FormattaTesto(pathVecchio, sizeof pathVecchio, "%s.1", pathLog))
-        CopyFileA(pathLog, pathVecchio, FALSE);
-    tronca = CreateFileA(pathLog, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                         TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (tronca != INVALID_HANDLE_VALUE)
-        CloseHandle(tronca);
-}
-
-/* Sceglie la cartella e il modo, apre il file in sola aggiunta con accesso condiviso; scrive il banner. */
+/* Sceglie la cartella, apre il file in sola aggiunta con accesso condiviso (lo crea se manca) e
+ * scrive il banner: il primo controllo della dimensione, e l'eventuale rotazione, gli vanno davanti. */
 static void ApriLog(void)
 {
     char pathEseguibile[DIM_PATH];
-    WIN32_FILE_ATTRIBUTE_DATA attributi;
     DWORD tipo = 0;
     DWORD lung = 0;
-    int dimensioneNota = 0;
-    uint64_t dimensione = 0;
 
     pathLog[0] = '\0';
     tipo = GetFileAttributesA(CARTELLA_LOG_PREFERITA);
@@ -106,19 +159,12 @@ static void ApriLog(void)
         if (!PathLogAccantoEseguibile(pathLog, sizeof pathLog, pathEseguibile))
             return;
     }
-    if (GetFileAttributesExA(pathLog, GetFileExInfoStandard, &attributi)) {
-        dimensioneNota = 1;
-        dimensione = ((uint64_t)attributi.nFileSizeHigh << 32) | attributi.nFileSizeLow;
-    }
-    /* Un file che non c'e' non si tronca: un altro processo puo' averlo appena creato e scritto. */
-    if (ModoAperturaLog(dimensioneNota, dimensione)[0] == 'w' &&
-        (dimensioneNota || (GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND)))
-        RicominciaLog(dimensioneNota);
     fileLog = CreateFileA(pathLog, FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (fileLog == INVALID_HANDLE_VALUE)
         return;
+    dimensioneControllata = 0;
     ScriviTesto(BANNER_LOG, sizeof BANNER_LOG - 1);
 }
 
@@ -132,10 +178,11 @@ static void ScriviRecord(const char *formato, va_list argomenti)
     int lungInizio = 0;
     int lungTesto = 0;
     va_list copia;
+    LONG destinazione = destinazioneLog;
 
-    if (fileLog == INVALID_HANDLE_VALUE)
+    if (destinazione != LOG_SOLO_SU_USCITA && fileLog == INVALID_HANDLE_VALUE)
         ApriLog();
-    if (fileLog == INVALID_HANDLE_VALUE)
+    if (destinazione == LOG_SU_FILE && fileLog == INVALID_HANDLE_VALUE)
         return;
     if (adesso != secondoTimestamp) {
         locale = localtime(&adesso);
@@ -160,7 +207,12 @@ static void ScriviRecord(const char *formato, va_list argomenti)
         memcpy(record, area, (size_t)lungInizio);
         vsnprintf(record + lungInizio, (size_t)lungTesto + 1, formato, argomenti);
     }
-    ScriviTesto(record, (size_t)(lungInizio + lungTesto));
+    if (destinazione != LOG_SU_FILE) {
+        fwrite(record + lungInizio, 1, (size_t)lungTesto, stdout);
+        fflush(stdout);
+    }
+    if (destinazione != LOG_SOLO_SU_USCITA && fileLog != INVALID_HANDLE_VALUE)
+        ScriviTesto(record, (size_t)(lungInizio + lungTesto));
     if (record != area)
         free(record);
 }

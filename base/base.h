@@ -15,6 +15,10 @@ void ScriviLog(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)
 void ScriviLogErrore(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
 /* Percorso del file di log; vuoto finche' il log non e' stato aperto. */
 const char *pathFileLog(void);
+/* Dove vanno i record da qui in poi: il file (come all'inizio); il file e, senza data e ora, anche
+ * standard output; solo standard output, senza aprire, creare o ruotare il file. Per i comandi. */
+typedef enum DestinazioneLog { LOG_SU_FILE, LOG_SU_FILE_E_USCITA, LOG_SOLO_SU_USCITA } DestinazioneLog;
+void ScegliDestinazioneLog(DestinazioneLog destinazione);
 /* I programmi che non scrivono tarnel.log (prove, fuzz, misure, client) linkano LogSemplice.cpp, che
  * compone ogni record (senza data e ora; quello d'errore "testo: errore N: " senza testo di sistema)
  * e lo consegna a ConsegnaRecordLog, definita da ciascuno a modo suo. Chiamata anche da piu' thread. */

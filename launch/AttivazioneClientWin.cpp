@@ -117,9 +117,9 @@ typedef struct ComandoRuntime {
 } ComandoRuntime;
 
 /* CreateProcess del runtime con bInheritHandles, il blocco d'ambiente e la cartella corrente data;
- * flag i flag di creazione. */
-static int CreaProcessoRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio,
-                               DWORD flag)
+ * flag i flag di creazione. Rende l'identificativo del processo, 0 se non e' partito. */
+static DWORD CreaProcessoRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, STARTUPINFOA *avvio,
+                                 DWORD flag)
 {
     PROCESS_INFORMATION processo;
     int tentativi = 0;
@@ -141,7 +141,7 @@ static int CreaProcessoRuntime(ComandoRuntime *comando, char *blocco, const char
     }
     CloseHandle(processo.hProcess);
     CloseHandle(processo.hThread);
-    return 1;
+    return processo.dwProcessId;
 }
 
 static int RendiEreditabile(HANDLE duplicato)
@@ -153,14 +153,14 @@ static int RendiEreditabile(HANDLE duplicato)
     return 1;
 }
 
-/* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. */
-static int AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntime *comando, char *blocco,
-                               const char *cartella, HANDLE duplicato)
+/* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. Rende il processo. */
+static DWORD AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntime *comando, char *blocco,
+                                 const char *cartella, HANDLE duplicato)
 {
     AvvioEsteso avvio;
     SIZE_T dimLista = 0;
     uint64_t areaLista[32]; /* allineata per la lista degli attributi */
-    int avviato = 0;
+    DWORD avviato = 0;
 
     memset(&avvio, 0, sizeof avvio);
     avvio.avvio.cb = sizeof avvio;
@@ -183,12 +183,13 @@ static int AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntime 
 }
 
 /* Avvia il runtime e chiude il duplicato (non ereditabile fin qui). Senza lista, il duplicato e'
- * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai. */
-static int AvviaRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, HANDLE duplicato)
+ * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai.
+ * Rende il processo del runtime, 0 se non e' partito. */
+static DWORD AvviaRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, HANDLE duplicato)
 {
     const FunzioniListaHandle *lista = senzaListaHandle ? NULL : ListaHandle();
     STARTUPINFOA avvio;
-    int avviato = 0;
+    DWORD avviato = 0;
 
     if (lista != NULL) {
         avviato = AvviaConListaHandle(lista, comando, blocco, cartella, duplicato);
@@ -205,62 +206,70 @@ static int AvviaRuntime(ComandoRuntime *comando, char *blocco, const char *carte
     return avviato;
 }
 
-/* Avvio del runtime: duplicato del socket, blocco d'ambiente, riga di comando.
- * 0 solo se il socket non si duplica. */
-static unsigned long AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta)
+/* Avvio del runtime: duplicato del socket, blocco d'ambiente, riga di comando. In *esito il runtime
+ * avviato, o la conversazione interrotta. */
+static void AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta, EsitoConversazione *esito)
 {
     char marcatore[DIM_PATH];
     char cartella[DIM_PATH];
     ComandoRuntime comando;
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
+    const char *eseguibile = NULL;
     int cobolVisual = 0;
 
     /* Non ereditabile: lo diventa solo nell'avvio, per il runtime a cui e' destinato. */
     if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
         ScriviLogErrore("DuplicateHandle");
-        return 0;
+        return;
     }
     if (CobolVisual(richiesta->dirAmbiente, marcatore, sizeof marcatore)) {
         cobolVisual = 1;
         ScriviLog("Il COBOL installato e' il Visual COBOL\n");
     }
     PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
+    eseguibile = ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual];
     PathRuntime(richiesta->dirAmbiente, richiesta->inChiaro, cobolVisual, comando.programma, sizeof comando.programma);
     FormattaTesto(comando.riga, sizeof comando.riga, "%s kelvat32", comando.programma);
     ScriviLog("Attivazione applicativo comando = %s \n", comando.riga);
     /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
     FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);
-    AvviaRuntime(&comando, blocco, cartella, duplicato);
-    return 1;
+    esito->processo = AvviaRuntime(&comando, blocco, cartella, duplicato);
+    if (esito->processo != 0) {
+        esito->tipo = CONVERSAZIONE_RUNTIME_AVVIATO;
+        CopiaTesto(esito->eseguibile, sizeof esito->eseguibile, eseguibile);
+    }
 }
 
-unsigned long __stdcall AttivazioneClient(void *socketAccettato)
+void AttivazioneClient(SocketRete s, EsitoConversazione *esito)
 {
-    SocketRete s = (SocketRete)socketAccettato;
     RichiestaClient richiesta;
-    unsigned long risultato = 1;
-    int esito = 0;
+    int negoziazione = 0;
 
+    memset(esito, 0, sizeof *esito);
+    esito->tipo = CONVERSAZIONE_INTERROTTA;
     InizializzaRichiesta(&richiesta);
     AttesaRicezione(s, ATTESA_RICEZIONE_CLIENT_MS);
-    esito = NegoziazioneRichiesta(s, &richiesta);
+    negoziazione = NegoziazioneRichiesta(s, &richiesta);
     /* Aggiornamento del servizio avviato: il thread finisce e la connessione resta aperta. */
-    if (esito == NEGOZIAZIONE_FINE_THREAD)
-        return 0;
-    if (esito != NEGOZIAZIONE_RIUSCITA) {
+    if (negoziazione == NEGOZIAZIONE_FINE_THREAD) {
+        esito->tipo = CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO;
+        return;
+    }
+    if (negoziazione != NEGOZIAZIONE_RIUSCITA) {
+        esito->tipo = EsitoDaNegoziazione(negoziazione);
         ScriviLog("Impossibile abilitare l'esecuzione del Client (comunicazione con il client interrotta)\n");
         closesocket((SOCKET)s);
-        return 0;
+        return;
     }
     if (richiesta.richiestaVersione) {
-        send((SOCKET)s, versioneServizio, (int)strlen(versioneServizio), 0);
+        if (send((SOCKET)s, versioneServizio, (int)strlen(versioneServizio), 0) != SOCKET_ERROR)
+            esito->tipo = CONVERSAZIONE_VERSIONE_INVIATA;
     } else {
         /* Il runtime eredita il socket senza il limite di attesa della negoziazione. */
         AttesaRicezione(s, 0);
-        risultato = AttivaApplicativo(s, &richiesta);
+        AttivaApplicativo(s, &richiesta, esito);
     }
     closesocket((SOCKET)s);
-    return risultato;
 }

@@ -39,16 +39,18 @@ static int InviaRisposta(CanaleRete *canale, StatoCifratura *stato, int inChiaro
     return 1;
 }
 
-/* Dal controllo dell'aggiornamento in corso al programma. */
+/* Dal controllo dell'aggiornamento in corso al programma; rende l'esito della negoziazione. */
 static int PreparaCartellaEProgramma(CanaleRete *canale, const uint8_t *messaggio, const CampoLista *campi,
                                      int numCampi, RichiestaClient *richiesta)
 {
     if (AggiornamentoInCorso(canale, richiesta->inChiaro, richiesta->compressione)) {
         ScriviLog("Impossibile attivare il programma: aggiornamento in corso...\n");
-        return 0;
+        return NEGOZIAZIONE_AVVISO_INVIATO;
     }
     AggiornamentoFormati();
-    return CambiaWorkingDirectory(richiesta) && SmistamentoProgramma(messaggio, campi, numCampi, richiesta);
+    if (!CambiaWorkingDirectory(richiesta) || !SmistamentoProgramma(messaggio, campi, numCampi, richiesta))
+        return NEGOZIAZIONE_RIFIUTATA;
+    return NEGOZIAZIONE_RIUSCITA;
 }
 
 /* ---- Scadenza della negoziazione ----
@@ -151,13 +153,12 @@ static int Negozia(CanaleRete *canale, RichiestaClient *richiesta)
     /* I campi si cercano solo nei byte arrivati; una richiesta malformata non ha risposta. */
     numCampi = ControllaRichiesta(messaggio, lung, campi);
     if (numCampi == 0)
-        return NEGOZIAZIONE_FALLITA;
+        return NEGOZIAZIONE_RIFIUTATA;
     richiesta->compressione = campi[3].lung > 0 && messaggio[campi[3].inizio] == 'S';
     memcpy(messaggio + campi[0].inizio, richiesta->inChiaro ? "0101" : "0109", LUNG_CODICE_ACCETTAZIONE);
     if (!InviaRisposta(canale, &stato, richiesta->inChiaro, messaggio, lung))
         return NEGOZIAZIONE_FALLITA;
-    return PreparaCartellaEProgramma(canale, messaggio, campi, numCampi, richiesta) ? NEGOZIAZIONE_RIUSCITA
-                                                                                     : NEGOZIAZIONE_FALLITA;
+    return PreparaCartellaEProgramma(canale, messaggio, campi, numCampi, richiesta);
 }
 
 int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)

@@ -271,3 +271,41 @@ int SmistamentoProgramma(const uint8_t *corpo, const CampoLista *campi, int numC
         return 1;
     }
 }
+
+TipoEsitoConversazione EsitoDaNegoziazione(int negoziazione)
+{
+    switch (negoziazione) {
+    case NEGOZIAZIONE_FINE_THREAD:
+        return CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO;
+    case NEGOZIAZIONE_AVVISO_INVIATO:
+        return CONVERSAZIONE_AVVISO_IN_CORSO;
+    case NEGOZIAZIONE_RIFIUTATA:
+        return CONVERSAZIONE_RIFIUTATA;
+    default:
+        return CONVERSAZIONE_INTERROTTA;
+    }
+}
+
+void TestoEsitoConversazione(char *testo, size_t dim, const EsitoConversazione *esito)
+{
+    switch (esito->tipo) {
+    case CONVERSAZIONE_VERSIONE_INVIATA:
+        CopiaTesto(testo, dim, "versione inviata");
+        break;
+    case CONVERSAZIONE_RUNTIME_AVVIATO:
+        FormattaTesto(testo, dim, "avviato %s (processo %lu)", esito->eseguibile, (unsigned long)esito->processo);
+        break;
+    case CONVERSAZIONE_AVVISO_IN_CORSO:
+        CopiaTesto(testo, dim, "avviso di aggiornamento in corso inviato");
+        break;
+    case CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO:
+        CopiaTesto(testo, dim, "passata all'aggiornamento del servizio");
+        break;
+    case CONVERSAZIONE_RIFIUTATA:
+        CopiaTesto(testo, dim, "richiesta rifiutata");
+        break;
+    default:
+        CopiaTesto(testo, dim, "interrotta");
+        break;
+    }
+}

@@ -173,16 +173,47 @@ int AggiornamentoServizio(CanaleRete *canale);
 
 /* ---- Negoziazione della richiesta (NegoziazioneRichiesta.cpp) ---- */
 
+/* Conversazione interrotta: chiusa dal client o fallita sulla rete. */
 #define NEGOZIAZIONE_FALLITA 0
 #define NEGOZIAZIONE_RIUSCITA 1
 /* Aggiornamento del servizio avviato: il thread finisce e la connessione resta com'e'. */
 #define NEGOZIAZIONE_FINE_THREAD 2
+/* Aggiornamento dell'applicativo in corso: il client ha avuto l'avviso. */
+#define NEGOZIAZIONE_AVVISO_INVIATO 3
+/* Richiesta malformata, o cartella di lavoro o programma che non si possono preparare. */
+#define NEGOZIAZIONE_RIFIUTATA 4
 
 /* Scambio chiavi, richiesta, risposta, controlli di aggiornamento, cartella di lavoro e programma,
- * in LIMITE_NEGOZIAZIONE_MS al piu' (orologio di passiLancio). RIUSCITA: il record e' completo. FALLITA: il chiamante scrive la sua riga e chiude. Non chiude mai
- * il socket. */
+ * in LIMITE_NEGOZIAZIONE_MS al piu' (orologio di passiLancio). RIUSCITA: il record e' completo.
+ * Ogni altro esito salvo FINE_THREAD: il chiamante scrive la sua riga e chiude. Non chiude mai il
+ * socket. */
 int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta);
 int NegoziazioneRichiesta(SocketRete s, RichiestaClient *richiesta);
+
+/* ---- Come e' finita una conversazione (Richiesta.cpp) ---- */
+
+typedef enum TipoEsitoConversazione {
+    CONVERSAZIONE_INTERROTTA,
+    CONVERSAZIONE_VERSIONE_INVIATA,
+    CONVERSAZIONE_RUNTIME_AVVIATO,
+    CONVERSAZIONE_AVVISO_IN_CORSO,
+    CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO,
+    CONVERSAZIONE_RIFIUTATA
+} TipoEsitoConversazione;
+
+#define DIM_NOME_RUNTIME 32
+
+/* L'esito che il thread della connessione consegna per la riga di fine conversazione. */
+typedef struct EsitoConversazione {
+    TipoEsitoConversazione tipo;
+    char eseguibile[DIM_NOME_RUNTIME]; /* il runtime avviato, es. trimox3.exe */
+    uint32_t processo;                 /* il suo identificativo di processo */
+} EsitoConversazione;
+
+/* L'esito di una negoziazione non riuscita (NEGOZIAZIONE_*). */
+TipoEsitoConversazione EsitoDaNegoziazione(int negoziazione);
+/* Il testo dell'esito nella riga di fine conversazione; mai nulla dei parametri del client. */
+void TestoEsitoConversazione(char *testo, size_t dim, const EsitoConversazione *esito);
 
 /* ---- Versione (Versione.cpp) ---- */
 
@@ -217,9 +248,10 @@ int AvvioSenzaListaHandle(void);
 void BloccaAvvioRuntime(void);
 void SbloccaAvvioRuntime(void);
 
-/* Procedura del thread di una connessione: il parametro e' il socket accettato, di cui diventa
- * proprietaria. Chiude il socket prima di finire, salvo dopo l'avvio dell'aggiornamento del servizio. */
-unsigned long __stdcall AttivazioneClient(void *socketAccettato);
+/* La conversazione di una connessione, sul suo thread: diventa proprietaria del socket accettato e
+ * lo chiude prima di finire, salvo dopo l'avvio dell'aggiornamento del servizio. In *esito come e'
+ * finita. */
+void AttivazioneClient(SocketRete socketAccettato, EsitoConversazione *esito);
 #endif
 
 #endif

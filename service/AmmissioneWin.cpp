@@ -8,6 +8,7 @@
 #include "service/service.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <winsock2.h>
 #include <windows.h>
@@ -34,6 +35,7 @@ typedef struct Connessione {
     uint32_t indirizzo;
     unsigned porta;
     int contata;
+    DWORD inizioMs; /* all'accept */
 } Connessione;
 
 static void LiberaConversazione(uint32_t indirizzo, int contata)
@@ -43,14 +45,21 @@ static void LiberaConversazione(uint32_t indirizzo, int contata)
     LeaveCriticalSection(BloccoAmmissione());
 }
 
-/* Una conversazione sul thread corrente; alla fine, anche fallita, non conta piu'. */
+/* Una conversazione sul thread corrente, con la riga di come e' finita; alla fine, anche fallita,
+ * non conta piu'. */
 static void ServiConnessione(Connessione *connessione)
 {
     char indirizzo[DIM_TESTO_INDIRIZZO];
+    char testoEsito[DIM_NOME_RUNTIME + 32];
+    EsitoConversazione esito;
 
     TestoIndirizzo(indirizzo, sizeof indirizzo, connessione->indirizzo);
     ScriviLog("AttivazioneClient - connessione da %s:%u\n", indirizzo, connessione->porta);
-    connessione->procedura((void *)connessione->socketAccettato);
+    memset(&esito, 0, sizeof esito);
+    connessione->procedura((SocketRete)connessione->socketAccettato, &esito);
+    TestoEsitoConversazione(testoEsito, sizeof testoEsito, &esito);
+    ScriviLog("AttivazioneClient - fine conversazione da %s:%u: %s in %lu ms\n", indirizzo, connessione->porta,
+              testoEsito, (unsigned long)(GetTickCount() - connessione->inizioMs));
     LiberaConversazione(connessione->indirizzo, connessione->contata);
     free(connessione);
 }
@@ -158,6 +167,13 @@ static int Ammetti(uint32_t indirizzo, int *contata)
     return 0;
 }
 
+void SostituisciRegoleAmmissione(const ConfigAmmissione *regole)
+{
+    EnterCriticalSection(BloccoAmmissione());
+    ammissioneServizio = *regole;
+    LeaveCriticalSection(BloccoAmmissione());
+}
+
 /* Un thread libero, o uno nuovo; 1 se la connessione ha il suo thread: da li' il record e' suo. */
 static int AvviaThread(Connessione *connessione)
 {
@@ -192,6 +208,7 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
     const struct sockaddr_in *client = (const struct sockaddr_in *)indirizzoClient;
     Connessione *connessione = NULL;
     uint32_t indirizzo = ntohl(client->sin_addr.s_addr);
+    DWORD inizio = GetTickCount();
     int contata = 0;
 
     PreparaThread();
@@ -208,6 +225,7 @@ void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, Procedu
         connessione->indirizzo = indirizzo;
         connessione->porta = ntohs(client->sin_port);
         connessione->contata = contata;
+        connessione->inizioMs = inizio;
         if (AvviaThread(connessione))
             return;
     }

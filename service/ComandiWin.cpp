@@ -2,6 +2,7 @@
  * avvio e arresto del servizio, modo silente, verifica dei diritti di amministratore. Un solo thread. */
 #include "service/ComandiWin.h"
 
+#include "install/install.h"
 #include "service/ServiceWin.h"
 #include "service/service.h"
 #include "setup/setup.h"
@@ -18,7 +19,13 @@
 
 PassiComandi passiComandi = {MessageBoxA, IsAmministratore};
 
-typedef enum Comando { COMANDO_RIMOZIONE, COMANDO_AVVIO, COMANDO_ARRESTO, COMANDO_INSTALLAZIONE } Comando;
+typedef enum Comando {
+    COMANDO_RIMOZIONE,
+    COMANDO_AVVIO,
+    COMANDO_ARRESTO,
+    COMANDO_RILETTURA,
+    COMANDO_INSTALLAZIONE
+} Comando;
 
 /* Per ogni comando, nell'ordine dell'enumerazione: la prima riga del log, l'accesso chiesto al
  * servizio installato (nessuno per l'installazione) e l'inizio del messaggio di fallimento. */
@@ -30,6 +37,7 @@ static const struct {
     {"main - Eseguo la rimozione del servizio\n", DELETE, "Impossibile rimuovere: "},
     {"main - Eseguo avvio del servizio\n", SERVICE_START | SERVICE_QUERY_STATUS, "Impossibile eseguire \"start\" di "},
     {"main - Eseguo arresto del servizio\n", SERVICE_STOP | SERVICE_QUERY_STATUS, "Impossibile eseguire \"stop\" di "},
+    {"main - Eseguo la rilettura di tarnel.cfg\n", SERVICE_PAUSE_CONTINUE, "Impossibile far rileggere tarnel.cfg a "},
     {"main - Eseguo l'installazione del servizio\n", 0, "Impossibile installare: "},
 };
 static_assert(sizeof comandi / sizeof comandi[0] == COMANDO_INSTALLAZIONE + 1, "una riga per comando");
@@ -41,6 +49,7 @@ static void StampaUso(const char *programma)
     printf("\t%s [-s] -start\tAttivazione servizio\n", programma);
     printf("\t%s [-s] -stop\tDisattivazione servizio\n", programma);
     printf("\t%s -check\tVerifica dell'installazione\n", programma);
+    printf("\t%s [-s] -reload\tRilettura di tarnel.cfg\n", programma);
     printf("\n\t-s: abilita la modalita' silente (no message box)\n");
 }
 
@@ -96,6 +105,15 @@ static void ImpostaFirewall(void)
         AbiFirewallXP();
         ScriviLog("main - Abilitato Firewall \n");
     }
+}
+
+/* Toglie la voce del firewall che l'installazione aggiunge; gli esiti non cambiano quello del comando. */
+static void RimuoviFirewall(void)
+{
+    if (VersioneMaggioreSistema() >= 6)
+        RimuoviFirewallVista();
+    else
+        RimuoviFirewallXP();
 }
 
 static int ComandoInstallazione(int silenzioso)
@@ -171,6 +189,23 @@ static int AttendiArresto(SC_HANDLE servizio)
     return esito > 0;
 }
 
+/* tarnel.cfg letto come lo rileggera' il servizio, con le righe della lettura anche su standard
+ * output. 1 se valido. */
+static int ConfigurazioneValida(void)
+{
+    const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
+    ConfigServizio config;
+    int valida = 0;
+
+    ScegliDestinazioneLog(LOG_SU_FILE_E_USCITA);
+    /* Come all'avvio del servizio, il drive dell'ambiente diventa quello corrente: un ambiente
+     * stand alone ha il percorso di tarnel.cfg senza drive. */
+    valida = AnalisiAmbientiInstallati() && CambiaDriveCorrente(inLinea->drive[0]) &&
+             LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config);
+    ScegliDestinazioneLog(LOG_SU_FILE);
+    return valida;
+}
+
 static int ComandoSulServizio(Comando comando, int silenzioso)
 {
     SC_HANDLE gestore = NULL;
@@ -179,6 +214,9 @@ static int ComandoSulServizio(Comando comando, int silenzioso)
     int riuscito = 0;
 
     ScriviLog("%s", comandi[comando].rigaLog);
+    /* Un tarnel.cfg non valido non si manda al servizio: lo rifiuterebbe. */
+    if (comando == COMANDO_RILETTURA && !ConfigurazioneValida())
+        goto fine;
     gestore = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
     if (gestore == NULL) {
         ScriviLogErrore("OpenSCManager");
@@ -194,6 +232,8 @@ static int ComandoSulServizio(Comando comando, int silenzioso)
         riuscito = DeleteService(servizio) != 0;
         if (!riuscito)
             ScriviLogErrore("DeleteService");
+        else
+            RimuoviFirewall();
         break;
     case COMANDO_AVVIO:
         if (!StartServiceA(servizio, 0, NULL))
@@ -206,6 +246,11 @@ static int ComandoSulServizio(Comando comando, int silenzioso)
             ScriviLogErrore("ControlService");
         else
             riuscito = AttendiArresto(servizio);
+        break;
+    case COMANDO_RILETTURA:
+        riuscito = ControlService(servizio, SERVICE_CONTROL_PARAMCHANGE, &stato) != 0;
+        if (!riuscito)
+            ScriviLogErrore("ControlService");
         break;
     default:
         break;
@@ -250,6 +295,8 @@ int EseguiComando(int argc, char **argv)
         return ComandoSulServizio(COMANDO_AVVIO, silenzioso);
     if (_stricmp(opzione, "-stop") == 0)
         return ComandoSulServizio(COMANDO_ARRESTO, silenzioso);
+    if (_stricmp(opzione, "-reload") == 0)
+        return ComandoSulServizio(COMANDO_RILETTURA, silenzioso);
     if (_stricmp(opzione, "-check") == 0)
         return ComandoVerifica();
     StampaUso(argv[0]);

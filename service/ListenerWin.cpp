@@ -15,6 +15,8 @@ static void NonEreditabile(SOCKET s)
         ScriviLogErrore("SetHandleInformation");
 }
 
+int portaServizio = 0;
+
 int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *socketAscolto, const char **passoFallito)
 {
     WSADATA datiWinsock;
@@ -56,6 +58,7 @@ int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *soc
     }
     *socketAscolto = (SocketRete)ascolto;
     ascolto = INVALID_SOCKET;
+    portaServizio = porta;
     esito = 1;
 fine:
     if (ascolto != INVALID_SOCKET) {

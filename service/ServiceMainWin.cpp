@@ -15,8 +15,28 @@
 static SERVICE_STATUS statoServizio;
 static SERVICE_STATUS_HANDLE handleStato = NULL;
 
-/* Controlli accettati quando il servizio gira: STOP e notifiche di alimentazione (0x41). */
-#define CONTROLLI_IN_ESECUZIONE (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT)
+/* Controlli accettati quando il servizio gira: STOP, rilettura di tarnel.cfg e notifiche di
+ * alimentazione (0x49). */
+#define CONTROLLI_IN_ESECUZIONE (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PARAMCHANGE | SERVICE_ACCEPT_POWEREVENT)
+
+/* tarnel.cfg riletto con le regole dell'avvio: valido, le regole di ammissione nuove valgono per le
+ * connessioni che arrivano da qui in poi; non valido, restano le precedenti. La porta non cambia. */
+static void RileggiConfigurazione(void)
+{
+    const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
+    ConfigServizio config;
+
+    if (!LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config)) {
+        ScriviLog("ServerCtrlHandlerEx - tarnel.cfg non valido: restano le regole precedenti\n");
+        return;
+    }
+    SostituisciRegoleAmmissione(&config.ammissione);
+    ScriviLog("ServerCtrlHandlerEx - tarnel.cfg riletto: %d reti ammesse, MAXCLIENT %d, MAXCONN %d\n",
+              config.ammissione.numReti, config.ammissione.maxClient, config.ammissione.maxConn);
+    if (config.porta != portaServizio)
+        ScriviLog("ServerCtrlHandlerEx - la porta %d di tarnel.cfg vale dal prossimo avvio (ora %d)\n", config.porta,
+                  portaServizio);
+}
 
 DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiEvento, LPVOID contesto)
 {
@@ -35,6 +55,9 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
         statoServizio.dwCurrentState = SERVICE_STOPPED;
         statoServizio.dwCheckPoint = 0;
         statoServizio.dwWaitHint = 0;
+        break;
+    case SERVICE_CONTROL_PARAMCHANGE:
+        RileggiConfigurazione();
         break;
     case SERVICE_CONTROL_INTERROGATE:
         ScriviLog("ServerCtrlHandlerEx - ricevuto comando di INTERROGATE\n");
@@ -136,6 +159,8 @@ void WINAPI ServiceMain(DWORD numArgomenti, LPSTR *argomenti)
         }
         return;
     }
+    ScriviLog("ServiceMain - versione %s, processo %lu, porta %d\n", versioneServizio,
+              (unsigned long)GetCurrentProcessId(), portaServizio);
     ScriviLog("Servizio di attivazione applicativi QOR in esecuzione\n");
     statoServizio.dwControlsAccepted = CONTROLLI_IN_ESECUZIONE;
     if (!SetServiceStatus(handleStato, &statoServizio)) {

@@ -14,5 +14,7 @@ DWORD WINAPI ServerCtrlHandlerEx(DWORD controllo, DWORD tipoEvento, LPVOID datiE
 /* Termina ogni processo della macchina il cui eseguibile ha quel nome (maiuscole e minuscole non
  * contano); non attende la loro fine. */
 void TerminaProcesso(const char *nomeEseguibile);
+/* Quanti processi della macchina hanno quel nome d'eseguibile, contati come TerminaProcesso li trova. */
+int ContaProcessi(const char *nomeEseguibile);
 
 #endif

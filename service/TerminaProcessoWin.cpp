@@ -1,4 +1,5 @@
-/* service/TerminaProcessoWin.cpp - termina ogni processo della macchina con un dato nome d'eseguibile. */
+/* service/TerminaProcessoWin.cpp - termina, o conta, ogni processo della macchina con un dato nome
+ * d'eseguibile. */
 #include "service/service.h"
 
 #include "service/ServiceWin.h"
@@ -30,4 +31,21 @@ void TerminaProcesso(const char *nomeEseguibile)
         CloseHandle(processo);
     }
     CloseHandle(istantanea);
+}
+
+int ContaProcessi(const char *nomeEseguibile)
+{
+    HANDLE istantanea = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 voce;
+    BOOL altra = FALSE;
+    int quanti = 0;
+
+    if (istantanea == INVALID_HANDLE_VALUE)
+        return 0;
+    ZeroMemory(&voce, sizeof voce);
+    voce.dwSize = sizeof voce;
+    for (altra = Process32First(istantanea, &voce); altra; altra = Process32Next(istantanea, &voce))
+        quanti += _stricmp(voce.szExeFile, nomeEseguibile) == 0;
+    CloseHandle(istantanea);
+    return quanti;
 }

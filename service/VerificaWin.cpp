@@ -1,6 +1,8 @@
 /* service/VerificaWin.cpp - tarnel -check: verifica dell'installazione senza cambiare nulla nel
- * sistema. Una riga per ogni cosa trovata su standard output; l'ultima dice se il servizio potrebbe
- * partire e servire e, se no, perche'. Non servono i diritti di amministratore. */
+ * sistema, neppure il log: anche le righe delle routine che usa vanno su standard output. Una riga
+ * per ogni cosa trovata; gli avvisi cominciano con "Avviso: " e non la fanno fallire; l'ultima dice
+ * se il servizio potrebbe partire e servire e, se no, perche'. Non servono i diritti di
+ * amministratore. */
 /* winsock2.h prima di windows.h, che ComandiWin.h include. */
 #include <winsock2.h>
 
@@ -9,10 +11,12 @@
 #include "install/install.h"
 #include "launch/launch.h"
 #include "setup/setup.h"
+#include "service/ServiceWin.h"
 #include "service/service.h"
 
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <windows.h>
 #include <iphlpapi.h>
@@ -20,6 +24,7 @@
 /* Il primo motivo per cui il servizio non potrebbe partire o servire; vuoto se nessuno. */
 typedef struct Verifica {
     char motivo[DIM_PATH * 2];
+    int avvisi;
 } Verifica;
 
 static void Riga(const char *formato, ...) __attribute__((format(gnu_printf, 1, 2)));
@@ -46,15 +51,29 @@ static void Difetto(Verifica *verifica, const char *formato, ...)
         CopiaTesto(verifica->motivo, sizeof verifica->motivo, testo);
 }
 
-/* Gli ambienti come li trova l'avvio del servizio; il drive dell'ambiente in linea e' solo provato. */
+/* Una riga d'avviso: il servizio partirebbe, ma qualcosa va saputo. */
+static void Avviso(Verifica *verifica, const char *formato, ...) __attribute__((format(gnu_printf, 2, 3)));
+static void Avviso(Verifica *verifica, const char *formato, ...)
+{
+    va_list argomenti;
+    fputs("Avviso: ", stdout);
+    va_start(argomenti, formato);
+    vprintf(formato, argomenti);
+    va_end(argomenti);
+    putchar('\n');
+    verifica->avvisi++;
+}
+
+/* Gli ambienti come li trova l'avvio del servizio; il drive dell'ambiente in linea e' solo provato.
+ * In radice la radice da cui le richieste partirebbero: quella del drive se raggiungibile, se no la
+ * locale, a cui il servizio collegherebbe il drive. */
 static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale)
 {
     const InfoAmbiente *inLinea = &TabellaInfoInstallazione.ambienti[0];
     char cartella[DIM_PATH];
 
     if (!AnalisiAmbientiInstallati()) {
-        Difetto(verifica, "Installazione non riconosciuta dal percorso dell'eseguibile (dettagli nel file di log %s)",
-                pathFileLog());
+        Difetto(verifica, "Installazione non riconosciuta dal percorso dell'eseguibile (dettagli qui sopra)");
         return 0;
     }
     RadiceAmbiente(inLinea, radice, DIM_PATH);
@@ -67,10 +86,11 @@ static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale
      * le radici senza drive (ambiente stand alone) vi si riferiscono. */
     if (CambiaDriveCorrente(inLinea->drive[0]) && EsisteCartella(cartella))
         Riga("Drive %c: raggiungibile, con la cartella %s", inLinea->drive[0], cartella);
-    else if (inLinea->strPathShare[0] != '\0' && EsisteCartella(radiceLocale))
+    else if (inLinea->strPathShare[0] != '\0' && EsisteCartella(radiceLocale)) {
         Riga("Drive %c: non raggiungibile: il servizio lo collegherebbe a %s", inLinea->drive[0],
              inLinea->strPathShare);
-    else
+        CopiaTesto(radice, DIM_PATH, radiceLocale);
+    } else
         Difetto(verifica, "Drive %c: non raggiungibile e senza cartella locale: il servizio non partirebbe",
                 inLinea->drive[0]);
     return 1;
@@ -164,12 +184,11 @@ static void RigheAmmissione(const ConfigAmmissione *ammissione)
     Riga("Conversazioni in tutto al massimo: %d%s", ammissione->maxConn, ammissione->maxConn == 0 ? " (nessun limite)" : "");
 }
 
-/* I programmi che una richiesta puo' avviare e i marcatori presenti, con le domande della richiesta. */
+/* I programmi che una richiesta puo' avviare, da dove li avvierebbe: i runtime e lo strumento dei
+ * formati dalla radice della richiesta, il programma d'aggiornamento dalla radice locale. */
 static void VerificaProgrammi(Verifica *verifica, const char *radice)
 {
     static int (*const altri[])(char *, size_t) = {PathStrumentoFormati, PathAggiornatore};
-    static int (*const marcatori[])(char *, size_t) = {MarcatoreAggiornamentoInCorso, MarcatoreServizioNuovo,
-                                                      MarcatoreAggiornamentoFormati};
     char path[DIM_PATH];
     int cobolVisual = CobolVisual(radice, path, sizeof path);
 
@@ -186,9 +205,63 @@ static void VerificaProgrammi(Verifica *verifica, const char *radice)
         altri[i](path, sizeof path);
         Riga("Programma %s: %s", EsisteFile(path) ? "presente" : "mancante", path);
     }
+}
+
+/* I marcatori che cambiano le risposte del servizio, e chi altro puo' scrivere dove stanno i
+ * programmi che il servizio avvia come LocalSystem. */
+static void VerificaMarcatori(Verifica *verifica, const char *radice)
+{
+    static const struct {
+        int (*cerca)(char *, size_t);
+        const char *effetto;
+    } marcatori[] = {
+        {MarcatoreAggiornamentoInCorso, "i client ricevono l'avviso di aggiornamento in corso"},
+        {MarcatoreServizioNuovo, "i client cifrati passano all'aggiornamento del servizio"},
+        {MarcatoreAggiornamentoFormati, "la prossima richiesta esegue l'aggiornamento dei formati"},
+    };
+    char path[DIM_PATH];
+    FiduciarioAmpio chi = NESSUN_FIDUCIARIO;
+
     for (size_t i = 0; i < sizeof marcatori / sizeof marcatori[0]; i++)
-        if (marcatori[i](path, sizeof path))
-            Riga("Marcatore presente: %s", path);
+        if (marcatori[i].cerca(path, sizeof path))
+            Avviso(verifica, "%s presente: %s", path, marcatori[i].effetto);
+    UnisciPercorso(radice, CARTELLA_BIN_SERVIZIO, path, sizeof path);
+    chi = CartellaScrivibileDaTutti(path);
+    if (chi != NESSUN_FIDUCIARIO)
+        Avviso(verifica, "%s scrivibile da %s: chi vi scrive %s o %s fa eseguire programmi come LocalSystem", path,
+               NomeFiduciarioAmpio(chi), ESEGUIBILI_RUNTIME[0][0], FILE_SERVIZIO_NUOVO.file);
+}
+
+/* I runtime che girano ora, contati come li conta lo STOP. */
+static void RigaRuntime(void)
+{
+    int quanti = 0;
+
+    for (int i = 0; i < NUM_ESEGUIBILI_RUNTIME; i++)
+        quanti += ContaProcessi(ESEGUIBILI_RUNTIME[i / 2][i % 2]);
+    Riga("Runtime in esecuzione: %d (tarnel -stop li termina tutti)", quanti);
+}
+
+/* L'accesso di LocalSystem alla cartella a cui l'installazione lo darebbe: quella che contiene
+ * l'ambiente dell'eseguibile. */
+static void VerificaAccessi(Verifica *verifica)
+{
+    char pathEseguibile[DIM_PATH];
+    char drive[DIM_PATH];
+    char sistInfo[DIM_PATH];
+    char rootSistInfo[DIM_PATH];
+    char cartella[DIM_PATH];
+    DWORD lung = GetModuleFileNameA(NULL, pathEseguibile, sizeof pathEseguibile);
+
+    if (lung == 0 || lung >= sizeof pathEseguibile || !InfoInstallazione(pathEseguibile, drive, sistInfo, rootSistInfo) ||
+        !CartellaContenitore(rootSistInfo, cartella, sizeof cartella)) {
+        Difetto(verifica, "Cartella dell'ambiente non determinabile dal percorso dell'eseguibile");
+        return;
+    }
+    if (VerificaAccessiLocalSystem(cartella))
+        Riga("LocalSystem raggiunge la cartella %s", cartella);
+    else
+        Difetto(verifica, "LocalSystem non raggiunge la cartella %s", cartella);
 }
 
 static const char *TestoAvvio(DWORD tipo)
@@ -221,6 +294,21 @@ static const char *TestoStato(DWORD stato)
     }
 }
 
+/* Le azioni di recupero registrate: senza, un servizio caduto resta fermo. */
+static void VerificaRecupero(Verifica *verifica, SC_HANDLE servizio)
+{
+    union {
+        SERVICE_FAILURE_ACTIONSA azioni;
+        char byte[1024];
+    } area;
+    DWORD necessari = 0;
+
+    if (!QueryServiceConfig2A(servizio, SERVICE_CONFIG_FAILURE_ACTIONS, (BYTE *)&area, sizeof area, &necessari))
+        Avviso(verifica, "azioni di recupero non leggibili (errore %lu)", GetLastError());
+    else if (area.azioni.cActions == 0)
+        Avviso(verifica, "nessuna azione di recupero: se il servizio cade resta fermo");
+}
+
 /* La registrazione del servizio, con il solo diritto di leggerla. Il processo del servizio se e' in
  * esecuzione, altrimenti 0. */
 static DWORD VerificaRegistrazione(Verifica *verifica)
@@ -247,6 +335,9 @@ static DWORD VerificaRegistrazione(Verifica *verifica)
              area.config.lpBinaryPathName, TestoAvvio(area.config.dwStartType), TestoStato(stato.dwCurrentState));
         if (area.config.dwStartType == SERVICE_DISABLED)
             Difetto(verifica, "Servizio \"%s\" disabilitato", NOME_SERVIZIO);
+        if (area.config.lpBinaryPathName[0] != '"')
+            Avviso(verifica, "percorso registrato senza virgolette: %s", area.config.lpBinaryPathName);
+        VerificaRecupero(verifica, servizio);
         if (stato.dwCurrentState == SERVICE_RUNNING)
             processo = stato.dwProcessId;
     }
@@ -267,31 +358,32 @@ int ComandoVerifica(void)
     char radiceLocale[DIM_PATH];
     DWORD processoServizio = 0;
 
-    verifica.motivo[0] = '\0';
-    ScriviLog("main - Eseguo la verifica dell'installazione\n");
+    /* Nessun file: ne' tarnel.log ne' le sue generazioni, che il servizio in esecuzione usa. */
+    ScegliDestinazioneLog(LOG_SOLO_SU_USCITA);
+    memset(&verifica, 0, sizeof verifica);
     LeggiVersioneEseguibile(NULL, versione, sizeof versione);
     Riga("Versione: %s", versione);
     if (VerificaAmbienti(&verifica, radice, radiceLocale)) {
         if (!LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config)) {
-            Difetto(&verifica, "Configurazione %s non valida (la chiave e il valore nel file di log %s)",
-                    config.pathConf, pathFileLog());
+            Difetto(&verifica, "Configurazione %s non valida (la riga qui sopra)", config.pathConf);
         } else {
             processoServizio = VerificaRegistrazione(&verifica);
             VerificaPorta(&verifica, config.porta, processoServizio);
             RigheAmmissione(&config.ammissione);
+            if (config.ammissione.numReti == 0)
+                Avviso(&verifica, "nessuna riga CLIENT in %s: ogni indirizzo puo' avviare programmi", config.pathConf);
         }
         VerificaProgrammi(&verifica, radice);
-        if (VerificaAccessiLocalSystem(radiceLocale))
-            Riga("LocalSystem raggiunge la cartella %s", radiceLocale);
-        else
-            Difetto(&verifica, "LocalSystem non raggiunge la cartella %s", radiceLocale);
+        VerificaMarcatori(&verifica, radice);
+        VerificaAccessi(&verifica);
     }
-    if (verifica.motivo[0] != '\0') {
+    RigaRuntime();
+    if (verifica.motivo[0] != '\0')
         Riga("Verifica fallita: %s", verifica.motivo);
-        fflush(stdout);
-        return 1;
-    }
-    Riga("Verifica riuscita: il servizio puo' partire e servire");
+    else if (verifica.avvisi > 0)
+        Riga("Verifica riuscita con %d avvisi: il servizio puo' partire e servire", verifica.avvisi);
+    else
+        Riga("Verifica riuscita: il servizio puo' partire e servire");
     fflush(stdout);
-    return 0;
+    return verifica.motivo[0] != '\0' ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "base/base.h"
+#include "launch/launch.h"
 #include "service/Ammissione.h"
 
 /* Una riga di tarnel.cfg: 159 caratteri e lo zero; il resto di una riga piu' lunga si butta. */
@@ -43,6 +44,8 @@ int LeggiConfigServizio(const char *strPathShare, const char *sistInfo, ConfigSe
 int PortaSocket(const char *strPathShare, const char *sistInfo, int *porta);
 /* Le regole di ammissione del ciclo di accept: quelle di default finche' PortaSocket non le legge. */
 extern ConfigAmmissione ammissioneServizio;
+/* La porta su cui il servizio ascolta: la scrive ApriListener riuscito; 0 prima. */
+extern int portaServizio;
 
 /* ---- Ciclo di accept (CicloAccept.cpp) ---- */
 
@@ -72,9 +75,9 @@ TipoErroreAccept ClassificaErroreAccept(int errore);
 void CicloAcceptPassi(const PassiAccept *passi);
 
 #ifdef _WIN32
-/* Procedura di thread di una connessione (firma di LPTHREAD_START_ROUTINE): riceve il socket
- * accettato come parametro del thread e ne diventa proprietaria. */
-typedef unsigned long(__stdcall * ProceduraConnessione)(void *socketAccettato);
+/* La conversazione di una connessione, sul suo thread: riceve il socket accettato e ne diventa
+ * proprietaria; in *esito come e' finita, per la riga di fine conversazione. */
+typedef void (*ProceduraConnessione)(SocketRete socketAccettato, EsitoConversazione *esito);
 
 /* Prepara il socket di ascolto legato alla porta configurata. 1 se riuscito. Se fallisce un passo
  * di sistema, *passoFallito ne riceve il nome e l'ultimo errore del thread e' quello del passo;
@@ -82,12 +85,16 @@ typedef unsigned long(__stdcall * ProceduraConnessione)(void *socketAccettato);
 int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *socketAscolto,
                  const char **passoFallito);
 /* Una connessione appena accettata (indirizzoClient: il suo struct sockaddr_in): se le regole la
- * ammettono, un thread staccato che scrive da chi viene e poi esegue la procedura; se no la chiude,
+ * ammettono, un thread staccato che scrive da chi viene, esegue la procedura e scrive come e' finita
+ * e in quanto dall'accept; se no la chiude,
  * con la riga di rifiuto nel log al piu' una volta al minuto per indirizzo. */
 void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, ProceduraConnessione procedura);
 /* Solo per le prove: chiamata dopo ogni accept riuscito, prima che il socket diventi non
  * ereditabile (sotto il blocco dell'avvio dei runtime dove c'e'). NULL nel servizio. */
 extern void (*provaDopoAccept)(void);
+/* Sostituisce le regole di ammissione sotto il blocco dell'ammissione: valgono dalla prossima
+ * connessione; le conversazioni in corso proseguono e restano contate come quando sono iniziate. */
+void SostituisciRegoleAmmissione(const ConfigAmmissione *regole);
 /* Ciclo di accept: un thread staccato per ogni connessione. Ritorna solo se il listener non
  * accetta piu' (la riga e' nel log): il chiamante termina il processo. */
 void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura);

@@ -165,3 +165,33 @@ fine:
     ScriviLog("ImpostaAccessiLocalSystem - ESCO - bStatus %d\n", bStatus);
     return bStatus;
 }
+
+FiduciarioAmpio CartellaScrivibileDaTutti(const char *cartella)
+{
+    PSECURITY_DESCRIPTOR descrittore = NULL;
+    char *testo = NULL;
+    DWORD esito = 0;
+    FiduciarioAmpio fiduciario = NESSUN_FIDUCIARIO;
+
+    esito = GetNamedSecurityInfoA(cartella, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, NULL, NULL,
+                                  &descrittore);
+    if (esito != ERROR_SUCCESS) {
+        SetLastError(esito);
+        ScriviLogErrore("CartellaScrivibileDaTutti - GetNamedSecurityInfo %s", cartella);
+        descrittore = NULL;
+        goto fine;
+    }
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descrittore, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &testo, NULL)) {
+        ScriviLogErrore("CartellaScrivibileDaTutti - ConvertSecurityDescriptorToStringSecurityDescriptor");
+        testo = NULL;
+        goto fine;
+    }
+    fiduciario = SddlScrivibileDaTutti(testo);
+fine:
+    if (testo != NULL)
+        LocalFree(testo);
+    if (descrittore != NULL)
+        LocalFree(descrittore);
+    return fiduciario;
+}

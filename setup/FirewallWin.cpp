@@ -14,7 +14,8 @@
 #include <oleauto.h>
 
 static const wchar_t nomeServizioLargo[] = L"tarnel";
-static const wchar_t nomeRegola[] = L"Servizio di attivazione Applicativi QOR (TCP-In)";
+#define NOME_REGOLA_FIREWALL "Servizio di attivazione Applicativi QOR (TCP-In)"
+static const wchar_t nomeRegola[] = L"" NOME_REGOLA_FIREWALL;
 static const wchar_t descrizioneRegola[] =
     L"Consente il traffico di rete verso il servizio di attivazione Applicativi QOR";
 static const wchar_t gruppoRegola[] = L"Applicativi QOR";
@@ -288,6 +289,44 @@ int AbiFirewallVista(void)
 
 fine:
     LiberaTestiRegola(&testi);
+    ChiudiRegole(hrAppartamento, policy, regole);
+    return 1;
+}
+
+/* Toglie la regola che l'installazione aggiunge, cercata per nome: una regola che non c'e' piu' non
+ * e' un errore. Sempre 1: l'esito non cambia quello della rimozione del servizio. */
+int RimuoviFirewallVista(void)
+{
+    INetFwPolicy2 *policy = NULL;
+    INetFwRules *regole = NULL;
+    INetFwRule *regola = NULL;
+    BSTR nome = NULL;
+    HRESULT hrAppartamento = E_FAIL;
+    HRESULT hr = S_OK;
+
+    if (!ApriRegole("RimuoviFirewallVista", "RimuoviFirewallVista - WFCOMInitialize failed\n", &hrAppartamento,
+                    &policy, &regole))
+        goto fine;
+    nome = SysAllocString(nomeRegola);
+    if (nome == NULL) {
+        ScriviLog("RimuoviFirewallVista - SysAllocString failed: 0x%08lx\n", (unsigned long)E_OUTOFMEMORY);
+        goto fine;
+    }
+    hr = regole->Item(nome, &regola);
+    if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
+        ScriviLog("RimuoviFirewallVista - nessuna regola \"%s\" da rimuovere\n", NOME_REGOLA_FIREWALL);
+        goto fine;
+    }
+    if (SUCCEEDED(hr) && regola != NULL)
+        regola->Release();
+    /* Anche se la ricerca non riesce si prova a rimuovere: la regola puo' esserci comunque. */
+    hr = regole->Remove(nome);
+    if (SUCCEEDED(hr))
+        ScriviLog("RimuoviFirewallVista - rimossa la regola \"%s\"\n", NOME_REGOLA_FIREWALL);
+    else
+        ScriviLog("RimuoviFirewallVista - Remove failed: 0x%08lx\n", (unsigned long)hr);
+fine:
+    SysFreeString(nome);
     ChiudiRegole(hrAppartamento, policy, regole);
     return 1;
 }

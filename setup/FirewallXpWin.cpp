@@ -217,3 +217,51 @@ int AbiFirewallXP(void)
     ChiudiAppartamento(profilo, hrAppartamento);
     return SUCCEEDED(hr) ? 1 : 0;
 }
+
+/* Toglie dal profilo l'applicazione autorizzata dell'eseguibile; una che non c'e' piu' non e' un
+ * errore. Sempre 1: l'esito non cambia quello della rimozione del servizio. */
+int RimuoviFirewallXP(void)
+{
+    INetFwProfile *profilo = NULL;
+    INetFwAuthorizedApplications *applicazioni = NULL;
+    INetFwAuthorizedApplication *applicazione = NULL;
+    wchar_t pathLargo[DIM_PATH];
+    char pathStretto[DIM_PATH * 2];
+    BSTR path = NULL;
+    HRESULT hrAppartamento = S_OK;
+    HRESULT hr = S_OK;
+
+    if (!ApriAppartamento(&hrAppartamento))
+        return 1;
+    hr = WindowsFirewallInitialize(&profilo);
+    if (SUCCEEDED(hr))
+        hr = ApplicazioniAutorizzate(profilo, &applicazioni);
+    if (FAILED(hr)) {
+        ScriviLog("RimuoviFirewallXP - applicazioni autorizzate non disponibili: 0x%08lx\n", (unsigned long)hr);
+        goto fine;
+    }
+    PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
+    path = SysAllocString(pathLargo);
+    if (path == NULL)
+        goto fine;
+    if (FAILED(applicazioni->Item(path, &applicazione)) || applicazione == NULL) {
+        applicazione = NULL;
+        ScriviLog("RimuoviFirewallXP - nessuna applicazione autorizzata da rimuovere\n");
+        goto fine;
+    }
+    hr = applicazioni->Remove(path);
+    if (SUCCEEDED(hr) && WideCharToMultiByte(CP_ACP, 0, pathLargo, -1, pathStretto, sizeof pathStretto, NULL, NULL))
+        ScriviLog("RimuoviFirewallXP - rimossa l'applicazione autorizzata \"%s\"\n", pathStretto);
+    else if (SUCCEEDED(hr))
+        ScriviLog("RimuoviFirewallXP - rimossa l'applicazione autorizzata\n");
+    else
+        ScriviLog("RimuoviFirewallXP - Remove failed: 0x%08lx\n", (unsigned long)hr);
+fine:
+    if (applicazione != NULL)
+        applicazione->Release();
+    SysFreeString(path);
+    if (applicazioni != NULL)
+        applicazioni->Release();
+    ChiudiAppartamento(profilo, hrAppartamento);
+    return 1;
+}

@@ -4,6 +4,8 @@
 #ifndef SETUP_SETUP_H
 #define SETUP_SETUP_H
 
+#include <stddef.h>
+
 /* --- Installazione del servizio e servizi dipendenti. Tutte 1 = si'/riuscito, 0 = no/fallito. --- */
 int InstallazioneServizio(void);
 int TestDipendenze(void);
@@ -16,7 +18,22 @@ unsigned long VersioneMaggioreSistema(void);
 
 /* --- Accessi di LocalSystem a una cartella (solo la DACL). --- */
 int VerificaAccessiLocalSystem(const char *pathRoot);
+/* La cartella che contiene l'ambiente: quella a cui l'installazione da' l'accesso di LocalSystem. */
+int CartellaContenitore(const char *rootSistInfo, char *cartella, size_t dim);
 int ImpostaAccessiLocalSystem(const char *pathRoot);
+
+/* --- Chi altro puo' scrivere in una cartella. --- */
+/* Fiduciari che chiunque nella macchina o nel dominio impersona: Everyone, Users, Authenticated Users. */
+typedef enum FiduciarioAmpio { NESSUN_FIDUCIARIO, FIDUCIARIO_EVERYONE, FIDUCIARIO_USERS, FIDUCIARIO_AUTENTICATI } FiduciarioAmpio;
+/* Il primo fiduciario ampio a cui una voce di consenso (A) della DACL scritta in SDDL da' un diritto
+ * di scrittura (GA, GW, FA, FW, WD, WO, DC, LC, o una maschera numerica con quei bit); le voci di
+ * negazione e gli altri fiduciari non contano. Una DACL nulla vale come scrivibile da Everyone. */
+FiduciarioAmpio SddlScrivibileDaTutti(const char *testoSddl);
+/* "Everyone", "Users", "Authenticated Users"; "" per nessuno. */
+const char *NomeFiduciarioAmpio(FiduciarioAmpio fiduciario);
+
+/* La DACL della cartella letta dal sistema; NESSUN_FIDUCIARIO anche se non si legge (riga nel log). */
+FiduciarioAmpio CartellaScrivibileDaTutti(const char *cartella);
 
 /* --- Firewall. --- */
 /* Sistemi di versione 6 e successive: la regola del servizio. */
@@ -25,5 +42,9 @@ int AbiFirewallVista(void);
 /* Sistemi precedenti: le applicazioni autorizzate del profilo corrente. */
 int VerificaAbilitazioneFirewall(void);
 int AbiFirewallXP(void);
+/* Alla rimozione del servizio: tolgono quello che l'installazione ha aggiunto, con una riga nel log;
+ * quello che non c'e' piu' non e' un errore. Sempre 1. */
+int RimuoviFirewallVista(void);
+int RimuoviFirewallXP(void);
 
 #endif

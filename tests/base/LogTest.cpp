@@ -1,4 +1,4 @@
-/* tests/service/LogTest.cpp - testi del record e scelta del modo di apertura del log. */
+/* tests/base/LogTest.cpp - testi del record e regole della rotazione del log. */
 #include "base/Log.h"
 
 #include "base/base.h"
@@ -26,24 +26,37 @@ TEST(Log, TimestampTroncatoAllaDimensioneDellArea)
     EXPECT_STREQ("06/12/2", area);
 }
 
-TEST(Log, ModoAperturaAiDueLatiDelLimite)
+TEST(Log, RotazioneAiDueLatiDelLimiteEControlloUnaVoltaPerIntervallo)
 {
+    EXPECT_FALSE(LogDaRuotare(0, DIMENSIONE_MASSIMA_LOG));
+    EXPECT_FALSE(LogDaRuotare(DIMENSIONE_MASSIMA_LOG, DIMENSIONE_MASSIMA_LOG));  // esattamente: si accoda
+    EXPECT_TRUE(LogDaRuotare(DIMENSIONE_MASSIMA_LOG + 1, DIMENSIONE_MASSIMA_LOG));
+    EXPECT_TRUE(LogDaRuotare(0x100000000ull, DIMENSIONE_MASSIMA_LOG));  // oltre i 4 GiB
     struct {
-        int nota;
-        uint64_t dimensione;
-        const char *modo;
+        int controllato;
+        uint32_t ultimo, adesso;
+        bool dovuto;
     } casi[] = {
-        {0, 0, "w"},                           // file assente o dimensione illeggibile
-        {1, 0, "a"},                           // file vuoto
-        {1, DIMENSIONE_MASSIMA_LOG - 1, "a"},
-        {1, DIMENSIONE_MASSIMA_LOG, "a"},      // esattamente il limite: si accoda
-        {1, DIMENSIONE_MASSIMA_LOG + 1, "w"},  // oltre: si ricomincia
-        {1, 0x100000000ull, "w"},              // oltre i 4 GiB
+        {0, 5000, 5000, true},              // mai controllato: all'apertura
+        {1, 5000, 5000, false},
+        {1, 5000, 5000 + 59999, false},
+        {1, 5000, 5000 + 60000, true},
+        {1, 0xFFFFF000u, 60000 - 0x1000, true},   // l'orologio e' ripartito da zero
+        {1, 0xFFFFF000u, 60000 - 0x1001, false},
     };
     for (const auto &caso : casi) {
-        SCOPED_TRACE(caso.dimensione);
-        EXPECT_STREQ(caso.modo, ModoAperturaLog(caso.nota, caso.dimensione));
+        SCOPED_TRACE(caso.adesso);
+        EXPECT_EQ(caso.dovuto, ControlloLogDovuto(caso.controllato, caso.ultimo, caso.adesso, INTERVALLO_CONTROLLO_LOG_MS) != 0);
     }
+}
+
+TEST(Log, NomiDelleGenerazioni)
+{
+    char path[24];
+    ASSERT_TRUE(PathGenerazioneLog(path, sizeof path, "C:\\log\\tarnel.log", GENERAZIONI_LOG));
+    EXPECT_STREQ("C:\\log\\tarnel.log.9", path);
+    EXPECT_FALSE(PathGenerazioneLog(path, sizeof path, "C:\\cartella\\tarnel.log", 1));
+    EXPECT_STREQ("", path);
 }
 
 TEST(Log, OgniLfDiventaCrLfComeNelModoTesto)

@@ -1,4 +1,4 @@
-/* tests/service/LogWinTest.cpp - il file di log vero: ogni prova esegue scrittore_log.exe, copiato in
+/* tests/base/LogWinTest.cpp - il file di log vero: ogni prova esegue scrittore_log.exe, copiato in
  * una cartella propria, una o piu' volte; ogni esecuzione e' un processo che apre il log da capo. */
 #include "base/Log.h"
 
@@ -49,26 +49,30 @@ TEST_F(LogFile, RecordSenzaACapoProsegueNelSeguente)
     EXPECT_TRUE(CorrispondeTutto(LeggiFile(pathLog), bannerFile + timestamp + "ServerCtrlHandlerEx - Resume RESUMESUSPEND" + timestamp + "seguito\r\n")) << LeggiFile(pathLog);
 }
 
-TEST_F(LogFile, LimiteDiDimensioneValutatoSoloAllApertura)
+TEST_F(LogFile, AllAperturaOltreIlLimiteLeGenerazioniSalgono)
 {
     struct {
         size_t dimensione;
-        bool ricomincia;
-    } casi[] = {{DIMENSIONE_MASSIMA_LOG - 1, false}, {DIMENSIONE_MASSIMA_LOG, false}, {DIMENSIONE_MASSIMA_LOG + 1, true}};
-    // Il file ricominciato resta come tarnel.log.1, al posto di uno precedente.
-    ASSERT_TRUE(ScriviFile(pathLog + ".1", "precedente"));
+        bool ruota;
+    } casi[] = {{DIMENSIONE_MASSIMA_LOG, false}, {DIMENSIONE_MASSIMA_LOG + 1, true}};
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.dimensione);
+        // Generazioni 1..9 gia' piene: la 9 si perde, le altre salgono di un numero.
+        for (int n = 1; n <= 9; n++)
+            ASSERT_TRUE(ScriviFile(pathLog + "." + std::to_string(n), "generazione " + std::to_string(n)));
         std::string vecchio(caso.dimensione, 'v');
         ASSERT_TRUE(ScriviFile(pathLog, vecchio));
         ASSERT_EQ(0, Scrivi("r:record\\n"));
         std::string contenuto = LeggiFile(pathLog);
         std::string atteso = bannerFile + timestamp + "record\r\n";
-        if (caso.ricomincia) {
+        if (caso.ruota) {
             EXPECT_TRUE(CorrispondeTutto(contenuto, atteso)) << contenuto;
             EXPECT_EQ(vecchio, LeggiFile(pathLog + ".1"));
+            for (int n = 2; n <= 9; n++)
+                EXPECT_EQ("generazione " + std::to_string(n - 1), LeggiFile(pathLog + "." + std::to_string(n)));
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((pathLog + ".10").c_str()));
         } else {
-            EXPECT_EQ("precedente", LeggiFile(pathLog + ".1"));
+            EXPECT_EQ("generazione 1", LeggiFile(pathLog + ".1"));
             ASSERT_GT(contenuto.size(), vecchio.size());
             EXPECT_EQ(vecchio, contenuto.substr(0, vecchio.size()));
             EXPECT_TRUE(CorrispondeTutto(contenuto.substr(vecchio.size()), atteso)) << contenuto.substr(vecchio.size());
@@ -148,42 +152,90 @@ TEST_F(LogFile, MoltiThreadLascianoOgniRecordIntero)
     EXPECT_EQ(numThread * numRecord, righe);
 }
 
-TEST_F(LogFile, DueProcessiNonSiCopronoMai)
-{
-    // Il primo crea il file; il secondo parte quando il file c'e' e vi accoda. Scrivono insieme.
-    const int numRecord = 500;
-    HANDLE primo = AvviaProcesso("\"" + eseguibile + "\" n:A:" + std::to_string(numRecord));
-    ASSERT_NE(nullptr, primo);
-    for (int i = 0; i < 5000 && GetFileAttributesA(pathLog.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
-        Sleep(1);
-    EXPECT_EQ(0, Scrivi("n:B:" + std::to_string(numRecord)));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(primo, 30000));
-    CloseHandle(primo);
+/* Le righe scritte da due processi con "n:A:N" e "n:B:N": ognuno in ordine, nessuna riga estranea. */
+struct RecordDueProcessi {
+    int prossimo[2] = {0, 0};
+    int banner = 0, alternanze = 0;
+};
 
-    std::string contenuto = LeggiFile(pathLog);
-    std::string rigaBanner = bannerFile.substr(4, bannerFile.size() - 8) + "\r";  // senza le righe vuote
-    std::regex record("^" + timestamp + "processo ([AB]) record ([0-9]{4}) abcdefghijklmnopqrstuvwxyz0123456789\r$");
-    int prossimo[2] = {0, 0}, banner2 = 0, alternanze = 0;
+static RecordDueProcessi LeggiRecordDueProcessi(const std::string &contenuto)
+{
+    RecordDueProcessi letti;
+    const std::string rigaBanner = bannerFile.substr(4, bannerFile.size() - 8) + "\r";  // senza le righe vuote
+    const std::regex record("^" + timestamp + "processo ([AB]) record ([0-9]{4}) abcdefghijklmnopqrstuvwxyz0123456789\r$");
     char ultimo = 0;
     size_t inizio = 0;
     while (inizio < contenuto.size()) {
         size_t fine = contenuto.find('\n', inizio);
-        ASSERT_NE(std::string::npos, fine);
+        if (fine == std::string::npos) {
+            ADD_FAILURE() << "riga senza fine: " << contenuto.substr(inizio);
+            break;
+        }
         std::string riga = contenuto.substr(inizio, fine - inizio);
         inizio = fine + 1;
         if (riga == "\r" || riga == rigaBanner) {
-            banner2 += riga == rigaBanner;
+            letti.banner += riga == rigaBanner;
             continue;
         }
         std::smatch parti;
-        ASSERT_TRUE(std::regex_match(riga, parti, record)) << riga;
+        if (!std::regex_match(riga, parti, record)) {
+            ADD_FAILURE() << riga;
+            continue;
+        }
         char processo = parti[1].str()[0];
-        EXPECT_EQ(prossimo[processo - 'A']++, std::stoi(parti[2]));  // ognuno in ordine, nessuno perso o doppio
-        alternanze += ultimo != 0 && ultimo != processo;
+        EXPECT_EQ(letti.prossimo[processo - 'A']++, std::stoi(parti[2]));  // in ordine, nessuno perso o doppio
+        letti.alternanze += ultimo != 0 && ultimo != processo;
         ultimo = processo;
     }
-    EXPECT_EQ(2, banner2);
-    EXPECT_EQ(numRecord, prossimo[0]);
-    EXPECT_EQ(numRecord, prossimo[1]);
-    EXPECT_GT(alternanze, 1) << "i due processi non hanno scritto insieme";
+    return letti;
+}
+
+/* Il primo processo crea il file; il secondo parte quando il file c'e'. Scrivono insieme. */
+static void ScriviInDue(const std::string &eseguibile, const std::string &pathLog, const std::string &prima,
+                        int numRecord)
+{
+    HANDLE primo = AvviaProcesso("\"" + eseguibile + "\" " + prima + "n:A:" + std::to_string(numRecord));
+    ASSERT_NE(nullptr, primo);
+    for (int i = 0; i < 5000 && GetFileAttributesA(pathLog.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
+        Sleep(1);
+    EXPECT_EQ(0, EseguiProcesso("\"" + eseguibile + "\" " + prima + "n:B:" + std::to_string(numRecord), 30000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(primo, 30000));
+    CloseHandle(primo);
+}
+
+TEST_F(LogFile, DueProcessiNonSiCopronoMai)
+{
+    const int numRecord = 500;
+    ScriviInDue(eseguibile, pathLog, "", numRecord);
+    RecordDueProcessi letti = LeggiRecordDueProcessi(LeggiFile(pathLog));
+    EXPECT_EQ(2, letti.banner);
+    EXPECT_EQ(numRecord, letti.prossimo[0]);
+    EXPECT_EQ(numRecord, letti.prossimo[1]);
+    EXPECT_GT(letti.alternanze, 1) << "i due processi non hanno scritto insieme";
+}
+
+TEST_F(LogFile, DueProcessiDuranteLeRotazioniNonPerdonoNulla)
+{
+    // Limite piccolo e dimensione guardata a ogni record: i due processi ruotano piu' volte mentre
+    // l'altro scrive. Dalla generazione piu' vecchia al file vivo, ogni record c'e' una volta, in
+    // ordine; ogni generazione ruotata aveva passato il limite (nessuna e' ruotata due volte).
+    const int numRecord = 400, limite = 12000;
+    ScriviInDue(eseguibile, pathLog, "l:" + std::to_string(limite) + " ", numRecord);
+    std::string tutto;
+    int generazioni = 0;
+    for (int n = 9; n >= 1; n--) {
+        std::string generazione = LeggiFile(pathLog + "." + std::to_string(n));
+        if (generazione.empty())
+            continue;
+        generazioni++;
+        EXPECT_GT(generazione.size(), (size_t)limite) << "generazione " << n;
+        tutto += generazione;
+    }
+    tutto += LeggiFile(pathLog);
+    ASSERT_GE(generazioni, 2);
+    ASSERT_LE(generazioni, 8) << "troppe rotazioni: la prova perderebbe la generazione piu' vecchia";
+    RecordDueProcessi letti = LeggiRecordDueProcessi(tutto);
+    EXPECT_EQ(numRecord, letti.prossimo[0]);
+    EXPECT_EQ(numRecord, letti.prossimo[1]);
+    EXPECT_GT(letti.alternanze, 1) << "i due processi non hanno scritto insieme";
 }

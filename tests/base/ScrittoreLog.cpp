@@ -1,11 +1,14 @@
-/* tests/service/ScrittoreLog.cpp - scrive il log vero come gli dicono gli argomenti, uno per azione:
+/* tests/base/ScrittoreLog.cpp - scrive il log vero come gli dicono gli argomenti, uno per azione:
  *   r:TESTO         ScriviLog("%s", TESTO), con \n nel testo come a capo
  *   e:CODICE:TESTO  SetLastError(CODICE), poi ScriviLogErrore("%s", TESTO)
  *   t:THREAD:RECORD THREAD thread scrivono RECORD record ciascuno, tutti insieme
  *   n:NOME:RECORD   RECORD record "processo NOME record N", con una breve pausa dopo ognuno
  *   x:CARTELLA      rimuove la cartella
- *   p               scrive nel log il proprio pathFileLog() */
+ *   p               scrive nel log il proprio pathFileLog()
+ *   l:LIMITE        ruota il log oltre LIMITE byte, guardandone la dimensione a ogni record */
 #include "base/base.h"
+
+#include "base/Log.h"
 
 #include <stdlib.h>
 #include <string.h>
@@ -94,6 +97,9 @@ int main(int argc, char **argv)
             break;
         case 'p':
             ScriviLog("%s\n", pathFileLog());
+            break;
+        case 'l':
+            RegolaRotazioneLog(strtoull(resto, NULL, 10), 0);
             break;
         default:
             return 2;

@@ -35,32 +35,36 @@ static void __attribute__((noinline)) VerniciaStack(void)
     fondoVerniciato = area;
 }
 
-/* Thread come quelli del listener: vernicia, esegue AttivazioneClient, misura fin dove e' sceso. */
-static DWORD WINAPI MisuraAttivazione(LPVOID socketAccettato)
-{
-    volatile uint8_t cima = 0;
-    VerniciaStack();
-    DWORD esito = AttivazioneClient(socketAccettato);
-    const volatile uint8_t *letto = fondoVerniciato;
-    while (letto < &cima && *letto == VERNICE)
-        letto++;
-    bisognoMisurato = (size_t)(&cima - letto);
-    return esito;
-}
-
-/* Una connessione con il suo thread di servizio. */
+/* Una connessione con il suo thread di servizio, che consegna l'esito come al listener. */
 struct Connessione {
     SocketRete client = SOCKET_NON_VALIDO;
+    SocketRete servizio = SOCKET_NON_VALIDO;
     HANDLE thread = NULL;
     StatoCifratura stato = {};
+    EsitoConversazione esito = {};
+    bool misura = false;
 
-    bool Apri(LPTHREAD_START_ROUTINE procedura = AttivazioneClient)
+    /* Thread come quelli del listener; con misura vernicia lo stack e misura fin dove e' sceso. */
+    static DWORD WINAPI Servi(LPVOID parametro)
     {
-        SocketRete servizio = SOCKET_NON_VALIDO;
+        Connessione *c = (Connessione *)parametro;
+        volatile uint8_t cima = 0;
+        if (c->misura)
+            VerniciaStack();
+        AttivazioneClient(c->servizio, &c->esito);
+        const volatile uint8_t *letto = fondoVerniciato;
+        while (c->misura && letto < &cima && *letto == VERNICE)
+            letto++;
+        if (c->misura)
+            bisognoMisurato = (size_t)(&cima - letto);
+        return 0;
+    }
+    bool Apri(bool misuraStack = false)
+    {
+        misura = misuraStack;
         if (!CoppiaConnessa(&client, &servizio))
             return false;
-        thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, procedura, (LPVOID)servizio,
-                              STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
+        thread = CreateThread(NULL, DIM_STACK_CONNESSIONE, Servi, this, STACK_SIZE_PARAM_IS_A_RESERVATION, NULL);
         return thread != NULL;
     }
     /* Scambio chiavi, richiesta e risposta; rende la risposta ("" se non arriva). */
@@ -74,20 +78,20 @@ struct Connessione {
             invioBufferInChiaro(client, (uint8_t *)&copia[0], (int)copia.size());
         else
             invioBuffer(client, &stato, (uint8_t *)&copia[0], (int)copia.size());
-        int esito = inChiaro ? ricezioneBufferInChiaro(client, area, sizeof area, &lung)
+        int ricevuto = inChiaro ? ricezioneBufferInChiaro(client, area, sizeof area, &lung)
                              : ricezioneBuffer(client, &stato, area, sizeof area, &lung);
-        return esito == ESITO_FATTO ? std::string((const char *)area, (size_t)lung) : "";
+        return ricevuto == ESITO_FATTO ? std::string((const char *)area, (size_t)lung) : "";
     }
-    /* Attende la fine del thread; ne rende il risultato (99 se non finisce). */
-    DWORD Fine()
+    /* Attende la fine del thread; rende il tipo dell'esito consegnato (-1 se non finisce). */
+    int Fine()
     {
-        DWORD esito = 99;
+        int tipo = -1;
         if (thread != NULL && WaitForSingleObject(thread, 15000) == WAIT_OBJECT_0)
-            GetExitCodeThread(thread, &esito);
+            tipo = esito.tipo;
         if (thread != NULL)
             CloseHandle(thread);
         thread = NULL;
-        return esito;
+        return tipo;
     }
     ~Connessione()
     {
@@ -143,7 +147,7 @@ TEST_F(Attivazione, VersioneDallaRisorsaDellEseguibile)
     bool chiusa = false;
     EXPECT_EQ("", RiceviTutto((SOCKET)c.client, 5000, &chiusa));
     EXPECT_TRUE(chiusa);
-    EXPECT_EQ(1u, c.Fine());
+    EXPECT_EQ(CONVERSAZIONE_VERSIONE_INVIATA, c.Fine());
     EXPECT_TRUE(Rapporti(ambiente.bin, "trimox3.exe").empty());
 }
 
@@ -175,8 +179,9 @@ TEST_F(Attivazione, RuntimeGiustoConRigaCartellaEAmbiente)
         ASSERT_TRUE(c.Apri());
         ASSERT_NE("", c.Richiedi(caso.inChiaro, Corpo(caso.campi)));
         std::string saluto = RiceviRiga((SOCKET)c.client, 10000);
-        EXPECT_EQ(1u, c.Fine());
-        EXPECT_EQ(0u, saluto.find(std::string("RUNTIME ") + caso.runtime + " ")) << saluto;
+        EXPECT_EQ(CONVERSAZIONE_RUNTIME_AVVIATO, c.Fine());
+        EXPECT_STREQ(caso.runtime, c.esito.eseguibile);
+        EXPECT_EQ(std::string("RUNTIME ") + caso.runtime + " " + std::to_string(c.esito.processo) + "\n", saluto);
         // Il dialogo passa per il socket ereditato; la fine del runtime chiude la connessione.
         send((SOCKET)c.client, "ciao", 4, 0);
         ChiudiInvioProva(c.client);
@@ -215,7 +220,7 @@ TEST_F(Attivazione, OgniRuntimeEreditaSoloIlSuoSocket)
     ASSERT_NE("", a.Richiedi(1, Corpo(Testa("PROG"))));
     std::string saluto = RiceviRiga((SOCKET)a.client, 10000);
     ASSERT_EQ(0u, saluto.find("RUNTIME trimox4.exe ")) << saluto;
-    EXPECT_EQ(1u, a.Fine());
+    EXPECT_EQ(CONVERSAZIONE_RUNTIME_AVVIATO, a.Fine());
 
     // B fallisce la negoziazione: il servizio chiude il suo socket e il client B vede la fine subito,
     // perche' il runtime di A non ne tiene una copia.
@@ -225,7 +230,7 @@ TEST_F(Attivazione, OgniRuntimeEreditaSoloIlSuoSocket)
     bool chiusa = false;
     EXPECT_EQ("", RiceviTutto((SOCKET)b.client, 5000, &chiusa));
     EXPECT_TRUE(chiusa);
-    EXPECT_EQ(0u, b.Fine());
+    EXPECT_EQ(CONVERSAZIONE_RIFIUTATA, b.Fine());
 
     // A e' ancora servito dal suo runtime, e vede la fine quando il runtime finisce.
     send((SOCKET)a.client, "eco", 3, 0);
@@ -234,7 +239,7 @@ TEST_F(Attivazione, OgniRuntimeEreditaSoloIlSuoSocket)
     EXPECT_TRUE(chiusa);
 }
 
-TEST_F(Attivazione, RuntimeCheNonParteChiudeLaConnessioneConEsito1)
+TEST_F(Attivazione, RuntimeCheNonParteChiudeLaConnessioneInterrotta)
 {
     ASSERT_TRUE(DeleteFileA((ambiente.bin + "\\trimox4.exe").c_str()));
     Connessione c;
@@ -243,7 +248,7 @@ TEST_F(Attivazione, RuntimeCheNonParteChiudeLaConnessioneConEsito1)
     bool chiusa = false;
     EXPECT_EQ("", RiceviTutto((SOCKET)c.client, 5000, &chiusa));
     EXPECT_TRUE(chiusa);
-    EXPECT_EQ(1u, c.Fine());
+    EXPECT_EQ(CONVERSAZIONE_INTERROTTA, c.Fine());
     EXPECT_THAT(LogDa(inizioLog), HasSubstr("CreateProcess: \"" + ambiente.bin + "\\trimox4.exe kelvat32\""));
 }
 
@@ -259,7 +264,7 @@ TEST_F(Attivazione, AvviiContemporaneiConFileDistinti)
     }
     for (Connessione &c : connessioni) {
         std::string saluto = RiceviRiga((SOCKET)c.client, 10000);
-        EXPECT_EQ(1u, c.Fine());
+        EXPECT_EQ(CONVERSAZIONE_RUNTIME_AVVIATO, c.Fine());
         std::string rapporto = RapportoDelSaluto(saluto);
         EXPECT_EQ(ambiente.prg, RigaRapporto(rapporto, "cartella"));
         for (const std::string &v : AmbienteRapporto(rapporto))
@@ -284,17 +289,17 @@ TEST_F(Attivazione, MetaStackDiMargineSuOgniPercorso)
     struct {
         const char *percorso;
         std::string corpo;
-        DWORD esito;
+        int esito;
     } casi[] = {
-        {"versione", Corpo(Testa("sysadmin")), 1},
-        {"avvio", Corpo(Kelvatlog56("cmd/unix/kelvatlog6", 14)), 1},
-        {"rifiutata", "00003abc00000", 0},
+        {"versione", Corpo(Testa("sysadmin")), CONVERSAZIONE_VERSIONE_INVIATA},
+        {"avvio", Corpo(Kelvatlog56("cmd/unix/kelvatlog6", 14)), CONVERSAZIONE_RUNTIME_AVVIATO},
+        {"rifiutata", "00003abc00000", CONVERSAZIONE_RIFIUTATA},
     };
     size_t bisogno = 0;
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.percorso);
         Connessione c;
-        ASSERT_TRUE(c.Apri(MisuraAttivazione));
+        ASSERT_TRUE(c.Apri(true));
         c.Richiedi(1, caso.corpo);
         EXPECT_EQ(caso.esito, c.Fine());
         bisogno = std::max(bisogno, bisognoMisurato);

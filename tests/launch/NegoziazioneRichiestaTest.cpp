@@ -159,19 +159,21 @@ TEST_F(NegoziazioneNativa, RifiutiConLaLoroRigaESenzaRisposta)
         int invioInErrore;
         std::string log;
         size_t inviati;
+        int esito;
     } casi[] = {
-        {"nessun byte", {}, -1, "Impossibile attivare la comunicazione Criptazione KO...\n", 0},
-        {"chiuso dopo la frase", Byte(FRASE_IN_CHIARO), -1, "", 0},
-        {"chiuso dopo la chiave", Materiale(3), -1, "Errore ricezioneBuffer Client Grafico\n", DIM_CHIAVE},
-        {"malformata", Apertura(true, malformato), -1, "campo 0 di 3 byte", 0},
-        {"risposta in chiaro fallita", Apertura(true, Corpo(Testa("PROG"))), 0, "", 0},
+        {"nessun byte", {}, -1, "Impossibile attivare la comunicazione Criptazione KO...\n", 0, NEGOZIAZIONE_FALLITA},
+        {"chiuso dopo la frase", Byte(FRASE_IN_CHIARO), -1, "", 0, NEGOZIAZIONE_FALLITA},
+        {"chiuso dopo la chiave", Materiale(3), -1, "Errore ricezioneBuffer Client Grafico\n", DIM_CHIAVE,
+         NEGOZIAZIONE_FALLITA},
+        {"malformata", Apertura(true, malformato), -1, "campo 0 di 3 byte", 0, NEGOZIAZIONE_RIFIUTATA},
+        {"risposta in chiaro fallita", Apertura(true, Corpo(Testa("PROG"))), 0, "", 0, NEGOZIAZIONE_FALLITA},
         {"risposta cifrata fallita", Apertura(false, Corpo(Testa("PROG"))), 1, "Errore invioBuffer Client Grafico\n",
-         DIM_CHIAVE},
+         DIM_CHIAVE, NEGOZIAZIONE_FALLITA},
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.nome);
         SvuotaLogMemoria();
-        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(caso.ingresso, caso.invioInErrore));
+        EXPECT_EQ(caso.esito, Negozia(caso.ingresso, caso.invioInErrore));
         EXPECT_THAT(TestoLogMemoria(), HasSubstr(caso.log));
         EXPECT_EQ(caso.inviati, finto.inviati.size());
         EXPECT_TRUE(finti.avviati.empty());
@@ -195,7 +197,7 @@ TEST_F(NegoziazioneNativa, DriveOCartellaMancantiDopoLaRisposta)
         AmbienteFinto(RADICE);
         finti.cartelle.erase(caso.togli);
         SvuotaLogMemoria();
-        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(true, Corpo(Testa("PROG")))));
+        EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, Negozia(Apertura(true, Corpo(Testa("PROG")))));
         EXPECT_NE("", Trama(true, finto.inviati, NULL));
         std::string log = TestoLogMemoria();
         EXPECT_EQ(caso.righe, log.substr(log.size() - std::min(log.size(), caso.righe.size())));
@@ -215,14 +217,14 @@ TEST_F(NegoziazioneNativa, Kelvatlog3DuplicatoFileNelPrimoAmbiente)
 
     finti.cartelle.erase("D:\\GEST2\\prg");
     SvuotaLogMemoria();
-    EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(false, Corpo(Kelvatlog3("2024", "D:\\GEST2")))));
+    EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, Negozia(Apertura(false, Corpo(Kelvatlog3("2024", "D:\\GEST2")))));
     EXPECT_THAT(TestoLogMemoria(),
                 HasSubstr("Ambiente duplicato \"D:\\GEST2\": impossibile cambiare la directory di lavoro a "
                           "\"D:\\GEST2\\prg\"\nImpossibile determinare la working directory dell'ambiente "
                           "duplicato (\"D:\\GEST2\")\n"));
     finti.scritturaRiesce = false;
     SvuotaLogMemoria();
-    EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(Apertura(true, Corpo(Kelvatlog3("2024")))));
+    EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, Negozia(Apertura(true, Corpo(Kelvatlog3("2024")))));
     EXPECT_EQ("Impossibile creare il file \".\\etc\\kl2.cfg\" necessario ad attivare Quadrivel \n",
               TestoLogMemoria().substr(TestoLogMemoria().find("Impossibile")));
 }
@@ -241,7 +243,7 @@ TEST_F(NegoziazioneNativa, AvvisoDiAggiornamentoApplicativoNeiTreModi)
         std::vector<uint8_t> ingresso = Apertura(inChiaro, Corpo(Testa("PROG", inChiaro ? "N" : compressione)));
         if (!inChiaro)
             ingresso = Unisci({ingresso, Apertura(false, "00000", 4)});
-        EXPECT_EQ(NEGOZIAZIONE_FALLITA, Negozia(ingresso));
+        EXPECT_EQ(NEGOZIAZIONE_AVVISO_INVIATO, Negozia(ingresso));
         std::vector<uint8_t> resto;
         EXPECT_NE("", Trama(inChiaro, finto.inviati, &resto));
         if (inChiaro) {

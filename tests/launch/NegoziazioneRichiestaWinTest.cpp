@@ -150,11 +150,12 @@ TEST_F(Negoziazione, RichiesteMalformateRifiutatePrimaDellaRisposta)
     struct {
         std::string corpo;
         const char *log;
+        int esito;
     } casi[] = {
-        {Corpo({"abc"}), "campo 0 di 3 byte"},
-        {"00004abcd", "non arriva a \"00000\""},
-        {Corpo(conLF), "il campo 13 contiene un a capo"},
-        {std::string(2049, '0'), "2049"}, // oltre l'area dei messaggi: la trama stessa e' rifiutata
+        {Corpo({"abc"}), "campo 0 di 3 byte", NEGOZIAZIONE_RIFIUTATA},
+        {"00004abcd", "non arriva a \"00000\"", NEGOZIAZIONE_RIFIUTATA},
+        {Corpo(conLF), "il campo 13 contiene un a capo", NEGOZIAZIONE_RIFIUTATA},
+        {std::string(2049, '0'), "2049", NEGOZIAZIONE_FALLITA}, // oltre l'area dei messaggi: la trama stessa e' rifiutata
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.log);
@@ -162,7 +163,7 @@ TEST_F(Negoziazione, RichiesteMalformateRifiutatePrimaDellaRisposta)
         AvviaServizio();
         ASSERT_TRUE(Invia(1, caso.corpo));
         lato.join();
-        EXPECT_EQ(0, esito);
+        EXPECT_EQ(caso.esito, esito);
         EXPECT_THAT(LogDa(inizio), HasSubstr(caso.log));
         bool chiusa = false;
         ChiudiSocketProva(servizio);
@@ -252,7 +253,7 @@ TEST_F(Negoziazione, AggiornamentoInCorsoNelleTreForme)
             invioBuffer(client, &nuovo, fine, 5); // la trama che il servizio legge e scarta
         }
         lato.join();
-        EXPECT_EQ(0, esito);
+        EXPECT_EQ(NEGOZIAZIONE_AVVISO_INVIATO, esito);
         std::string log = LogDa(inizio);
         EXPECT_THAT(log, HasSubstr("Impossibile attivare il programma: aggiornamento in corso...\n"));
         EXPECT_THAT(log, Not(HasSubstr("AggiornamentoFormati fileTestLink"))); // niente cartella ne' programma
@@ -388,7 +389,7 @@ TEST_F(Negoziazione, Kelvatlog3InAmbienteDuplicatoConFileNelPrimo)
     Chiudi();
     Connetti();
     EXPECT_NE("", Conversa(1, Corpo(Kelvatlog3("2024", "C:\\windows"))));
-    EXPECT_EQ(0, esito);
+    EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, esito);
     EXPECT_THAT(LogDa(inizioLog), HasSubstr("Ambiente duplicato \"C:\\windows\": non e' la radice di un ambiente installato\n"));
 }
 
@@ -396,7 +397,7 @@ TEST_F(Negoziazione, CartellaOFileMancantiFannoFallire)
 {
     RimuoviAlbero(ambiente.etc);
     EXPECT_NE("", Conversa(1, Corpo(Kelvatlog56("cmd/unix/kelvatlog5", 14))));
-    EXPECT_EQ(0, esito);
+    EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, esito);
     EXPECT_THAT(LogDa(inizioLog),
                 HasSubstr("Impossibile creare il file \".\\etc\\kl0.cfg\" necessario ad attivare Quadrivel \n"));
     EXPECT_EQ(1, contatoreFileParametri);
@@ -408,7 +409,7 @@ TEST_F(Negoziazione, CartellaOFileMancantiFannoFallire)
     Chiudi();
     Connetti();
     EXPECT_NE("", Conversa(1, Corpo(Testa("PROG"))));
-    EXPECT_EQ(0, esito);
+    EXPECT_EQ(NEGOZIAZIONE_RIFIUTATA, esito);
     EXPECT_THAT(LogDa(inizio), HasSubstr("Impossibile cambiare la directory di lavoro a \"" + ambiente.prg + "\"\n"));
     EXPECT_THAT(LogDa(inizio), HasSubstr("Impossibile determinare la working directory dell'applicativo\n"));
 }

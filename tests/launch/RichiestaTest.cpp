@@ -351,3 +351,31 @@ TEST(CartellaLavoro, DriveNonValidoFallisceConLeDueRighe)
     RipristinaPassi();
     EXPECT_EQ("AggiornamentoInCorso NON e' presente il file  = 1:\\GEST1\\prg\\aincorso.tst \n", TestoLogMemoria());
 }
+
+TEST(EsitoConversazione, TestiDellaRigaDiFine)
+{
+    struct {
+        TipoEsitoConversazione tipo;
+        const char *testo;
+    } casi[] = {
+        {CONVERSAZIONE_VERSIONE_INVIATA, "versione inviata"},
+        {CONVERSAZIONE_RUNTIME_AVVIATO, "avviato trimox3_vc.exe (processo 4294967295)"},
+        {CONVERSAZIONE_AVVISO_IN_CORSO, "avviso di aggiornamento in corso inviato"},
+        {CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO, "passata all'aggiornamento del servizio"},
+        {CONVERSAZIONE_RIFIUTATA, "richiesta rifiutata"},
+        {CONVERSAZIONE_INTERROTTA, "interrotta"},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.testo);
+        EsitoConversazione esito = {caso.tipo, "trimox3_vc.exe", 0xFFFFFFFFu};
+        char testo[DIM_NOME_RUNTIME + 32];
+        TestoEsitoConversazione(testo, sizeof testo, &esito);
+        EXPECT_STREQ(caso.testo, testo);
+    }
+    // Ogni negoziazione non riuscita ha il suo esito; una sconosciuta conta come interrotta.
+    EXPECT_EQ(CONVERSAZIONE_INTERROTTA, EsitoDaNegoziazione(NEGOZIAZIONE_FALLITA));
+    EXPECT_EQ(CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO, EsitoDaNegoziazione(NEGOZIAZIONE_FINE_THREAD));
+    EXPECT_EQ(CONVERSAZIONE_AVVISO_IN_CORSO, EsitoDaNegoziazione(NEGOZIAZIONE_AVVISO_INVIATO));
+    EXPECT_EQ(CONVERSAZIONE_RIFIUTATA, EsitoDaNegoziazione(NEGOZIAZIONE_RIFIUTATA));
+    EXPECT_EQ(CONVERSAZIONE_INTERROTTA, EsitoDaNegoziazione(99));
+}

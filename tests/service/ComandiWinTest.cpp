@@ -182,7 +182,8 @@ TEST(RigaDiComandoEseguibile, TestoDUsoPerOpzioniSconosciute)
     std::string uso = "Opzioni:\n\t" + tarnel + " [-s] -i\tInstallazione servizio\n\t" + tarnel +
                       " [-s] -r\tRimozione servizio\n\t" + tarnel + " [-s] -start\tAttivazione servizio\n\t" + tarnel +
                       " [-s] -stop\tDisattivazione servizio\n\t" + tarnel +
-                      " -check\tVerifica dell'installazione\n\n\t-s: abilita la modalita' silente (no message box)\n";
+                      " -check\tVerifica dell'installazione\n\t" + tarnel +
+                      " [-s] -reload\tRilettura di tarnel.cfg\n\n\t-s: abilita la modalita' silente (no message box)\n";
     for (const char *argomenti : {"-x", "-s", "-s -x", "/i", "-stopp"}) {
         SCOPED_TRACE(argomenti);
         std::string uscita;

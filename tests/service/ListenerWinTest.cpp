@@ -134,7 +134,7 @@ static DWORD RiservaStack()
     return totale;
 }
 
-static unsigned long __stdcall ConnessioneDiProva(void *parametro)
+static void ConnessioneDiProva(SocketRete parametro, EsitoConversazione *)
 {
     SOCKET client = (SOCKET)parametro;
     if (++connessioniAttive == connessioniAttese)
@@ -145,7 +145,6 @@ static unsigned long __stdcall ConnessioneDiProva(void *parametro)
     DWORD risposta[2] = {id, riserva};
     send(client, (const char *)risposta, sizeof risposta, 0);
     closesocket(client);
-    return 0;
 }
 
 struct AvvioCiclo {
@@ -293,3 +292,26 @@ TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
     Ferma();
 }
 
+/* Una procedura che finisce il proprio thread dall'interno, come fa l'aggiornamento del servizio. */
+static void ConnessioneCheEsceDalThread(SocketRete parametro, EsitoConversazione *)
+{
+    closesocket((SOCKET)parametro);
+    ++connessioniAttive;
+    ExitThread(0);
+}
+
+TEST_F(CicloAcceptProva, ThreadFinitoConExitThreadLiberaLaConversazione)
+{
+    // Con una sola conversazione per indirizzo, ognuna deve liberare il posto per la seguente.
+    avvio.procedura = ConnessioneCheEsceDalThread;
+    Avvia(PortaProva(105), 0, "MAXCLIENT=1\n");
+    for (int servite = 1; servite <= 3; servite++) {
+        for (int prova = 0; prova < 50 && connessioniAttive < servite; prova++) {
+            closesocket(ConnettiLoopback(PortaProva(105)));
+            Sleep(100);
+        }
+        ASSERT_EQ(servite, connessioniAttive.load());
+    }
+    Ferma();
+    ConfigAmmissioneDefault(&ammissioneServizio);
+}

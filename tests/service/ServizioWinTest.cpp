@@ -167,7 +167,8 @@ TEST_F(Servizio, SiAvviaAccettaConnessioniESiFermaConStop)
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
     SERVICE_STATUS_PROCESS completo = StatoCompleto();
-    EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_POWEREVENT), completo.dwControlsAccepted);
+    EXPECT_EQ((DWORD)(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PARAMCHANGE | SERVICE_ACCEPT_POWEREVENT),
+              completo.dwControlsAccepted);
     EXPECT_EQ(0u, completo.dwWin32ExitCode);
 
     // Clienti veri: la versione del file di tarnel.exe, poi l'avvio del runtime (quello di prova).
@@ -549,11 +550,12 @@ TEST_F(Verifica, AmbienteBuonoEServizioInEsecuzione)
     EXPECT_TRUE(InOrdine(uscita, {"Versione: ", "Ambiente in linea: C:\\GEST1 (radice locale C:\\GEST1)\n",
                                   "Drive C: raggiungibile", "Servizio \"tarnel\" registrato: eseguibile " + cartellaBin +
                                   "\\tarnel.exe, avvio manuale, stato fermo\n",
+                                  "Avviso: percorso registrato senza virgolette: " + cartellaBin + "\\tarnel.exe\n",
                                   "Porta " + std::to_string(porta) + ": libera\n", "Client ammessi: 127.0.0.0/8\n",
                                   "Conversazioni per indirizzo al massimo: 0 (nessun limite)\n",
                                   "Conversazioni in tutto al massimo: 1024\n", "Programma presente: " + cartellaBin + "\\trimox3.exe\n",
                                   "Programma mancante: " + cartellaBin + "\\kvix32a.exe\n",
-                                  "Verifica riuscita: il servizio puo' partire e servire\n"}));
+                                  "Verifica riuscita con "})) << uscita;
     // Con il servizio in esecuzione la porta e' la sua.
     ASSERT_TRUE(StartServiceA(servizio, 0, NULL)) << GetLastError();
     ASSERT_EQ((DWORD)SERVICE_RUNNING, AttendiStato(SERVICE_RUNNING));
@@ -587,4 +589,23 @@ TEST_F(Verifica, OgniDifettoDaUscita1ConIlMotivoInFondo)
             closesocket(occupante);
         ASSERT_TRUE(ScriviFile(cartellaBin + "\\trimox4.exe", "MZ"));
     }
+}
+
+TEST_F(Verifica, NonScriveNullaEAvvisaSuiMarcatori)
+{
+    // Un log oltre il limite e nessuna generazione: restano come sono; aincorso.tst e' solo un avviso.
+    const std::string log = cartellaBin + "\\tarnel.log";
+    const std::string contenuto(1100000, 'v');
+    ASSERT_TRUE(ScriviFile(log, contenuto));
+    DeleteFileA((log + ".1").c_str());
+    Configura("SOCKET=" + std::to_string(PortaProva(216)) + "\nCLIENT=127.0.0.1\n");
+    ASSERT_TRUE(ScriviFile(radiceAmbiente + "\\prg\\aincorso.tst", ""));
+    std::string uscita;
+    EXPECT_EQ(0, Esegui(&uscita)) << uscita;
+    DeleteFileA((radiceAmbiente + "\\prg\\aincorso.tst").c_str());
+    EXPECT_THAT(uscita, HasSubstr("Avviso: " + radiceAmbiente + "\\prg\\aincorso.tst presente: i client ricevono l'avviso"));
+    EXPECT_THAT(uscita, HasSubstr("Runtime in esecuzione: 0 (tarnel -stop li termina tutti)\n"));
+    EXPECT_EQ(0u, UltimaRiga(uscita).find("Verifica riuscita con ")) << uscita;
+    EXPECT_TRUE(LeggiFile(log) == contenuto) << "il log e' cambiato";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((log + ".1").c_str()));
 }

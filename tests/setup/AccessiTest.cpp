@@ -1,5 +1,6 @@
 /* tests/setup/AccessiTest.cpp - la decisione sugli accessi di LocalSystem, su testi SDDL di DACL. */
 #include "setup/Accessi.h"
+#include "setup/setup.h"
 
 #include <gtest/gtest.h>
 
@@ -44,4 +45,29 @@ TEST(Accessi, DaclCheNominaLocalSystemComeFiduciario)
         EXPECT_EQ(caso.atteso, SddlNominaLocalSystem(caso.sddl));
     }
     EXPECT_EQ(0, SddlNominaLocalSystem(nullptr));
+}
+
+TEST(Accessi, CartellaScrivibileDaFiduciariAmpi)
+{
+    struct {
+        const char *sddl;
+        FiduciarioAmpio atteso;
+    } casi[] = {
+        {"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", NESSUN_FIDUCIARIO},  // lettura ed esecuzione
+        {"D:AI(A;OICIID;0x1301bf;;;AU)", FIDUCIARIO_AUTENTICATI},                           // modifica
+        {"D:(A;;FRFW;;;WD)", FIDUCIARIO_EVERYONE},
+        {"D:(A;OICIIO;GW;;;S-1-5-32-545)", FIDUCIARIO_USERS},  // per esteso, solo ereditata
+        {"D:(A;;DC;;;BU)", FIDUCIARIO_USERS},                 // aggiungere file basta
+        {"D:(D;;FA;;;WD)(A;;FA;;;BA)", NESSUN_FIDUCIARIO},    // negazione, e amministratori
+        {"D:(A;;FA;;;S-1-5-32-5451)", NESSUN_FIDUCIARIO},     // un altro SID con lo stesso inizio
+        {"D:NO_ACCESS_CONTROL", FIDUCIARIO_EVERYONE},
+        {"D:(A;;FA;;;BU", NESSUN_FIDUCIARIO},                 // voce troncata
+        {"", NESSUN_FIDUCIARIO},
+    };
+    for (const auto &caso : casi) {
+        SCOPED_TRACE(caso.sddl);
+        EXPECT_EQ(caso.atteso, SddlScrivibileDaTutti(caso.sddl));
+    }
+    EXPECT_EQ(NESSUN_FIDUCIARIO, SddlScrivibileDaTutti(nullptr));
+    EXPECT_STREQ("Authenticated Users", NomeFiduciarioAmpio(FIDUCIARIO_AUTENTICATI));
 }
