@@ -1,6 +1,7 @@
 /* tests/tools/CaricoTest.cpp - il generatore di carico: quando una conversazione conta come finita
- * (contro la meta' servizio del protocollo su un thread), percentili e mediane, e i limiti del
- * confronto con il riferimento sui loro bordi. */
+ * (contro la meta' servizio del protocollo su un thread), percentili e mediane, i limiti del
+ * confronto con il riferimento sui loro bordi, ripetizione per ripetizione, e il processore letto
+ * da /proc/<pid>/stat. */
 #include "tools/carico/carico.h"
 
 #include "tests/finti/SocketProva.h"
@@ -94,50 +95,93 @@ TEST(Carico, PercentiliEMediane)
     EXPECT_EQ(5, PercentileCampioni(dieci, 10, 50));
     EXPECT_EQ(10, PercentileCampioni(dieci, 10, 99)); /* rango in alto: il massimo */
 
-    MisuraCarico tre[] = {{30, 5, 90, 10, 0}, {10, 7, 70, 11, 2}, {26, 6, 80, 12, 1}};
+    MisuraCarico tre[] = {{30, 5, 90, 10, 0, 4}, {10, 7, 70, 11, 2, 2}, {26, 6, 80, 12, 1, 3}};
     MisuraCarico m = MedianaRipetizioni(tre, 3);
     EXPECT_EQ(26, m.ritmo);
     EXPECT_EQ(6, m.p50);
     EXPECT_EQ(80, m.p99);
+    EXPECT_EQ(3, m.processoreMs);
     EXPECT_EQ(33, m.finite);
     EXPECT_EQ(3, m.incompiute);
     EXPECT_EQ(20, MedianaRipetizioni(tre, 2).ritmo); /* pari: la media dei due centrali */
+    tre[1].processoreMs = -1; /* una ripetizione senza misura: nessuna mediana del processore */
+    EXPECT_GT(0, MedianaRipetizioni(tre, 3).processoreMs);
 }
 
-TEST(Carico, LimitiDelConfronto)
+TEST(Carico, LimitiDelConfrontoRipetizionePerRipetizione)
 {
     struct Caso {
         ProvaConfronto prova;
-        MisuraCarico servizio;
-        int rispetta;
-        const char *motivo;
+        MisuraCarico servizio[3];
+        const char *motivo; /* "" se rispetta i limiti */
     };
-    const MisuraCarico riferimento = {100, 10, 100, 300, 0};
+    const MisuraCarico R = {100, 10, 100, 300, 0, 2};
+    const MisuraCarico riferimento[3] = {R, R, R};
     const Caso CASI[] = {
-        {PROVA_VERSIONE, {80, 50, 125, 240, 0}, 1, ""},
-        {PROVA_VERSIONE, {79, 10, 100, 240, 0}, 0, "ritmo 0.79 (limite 0.80)"},
-        {PROVA_VERSIONE, {100, 10, 126, 240, 0}, 0, "p99 1.26 (limite 1.25)"},
-        {PROVA_VERSIONE, {50, 10, 200, 240, 3}, 0, "ritmo 0.50 (limite 0.80); p99 2.00 (limite 1.25)"},
-        {PROVA_AVVIO, {90, 30, 900, 270, 0}, 1, ""},
-        {PROVA_AVVIO, {89, 10, 100, 270, 0}, 0, "ritmo 0.89 (limite 0.90)"},
-        {PROVA_AVVIO, {100, 10, 100, 299, 1}, 0, "1 conversazioni non finite"},
-        {PROVA_RAFFICA, {1, 12, 900, 300, 0}, 1, ""},
-        {PROVA_RAFFICA, {100, 12.1, 100, 300, 0}, 0, "p50 1.21 (limite 1.20)"},
-        {PROVA_RAFFICA, {100, 10, 100, 298, 2}, 0, "2 conversazioni non finite"},
+        {PROVA_VERSIONE, {{100, 50, 125, 300, 0, 9}, {120, 50, 125, 300, 4, 9}, {90, 50, 125, 300, 0, 9}}, ""},
+        {PROVA_VERSIONE, {{99, 10, 100, 300, 0, 2}, {99, 10, 100, 300, 0, 2}, {200, 10, 100, 300, 0, 2}},
+         "ritmo 0.99 (limite 1.00)"},
+        {PROVA_VERSIONE, {{100, 10, 126, 300, 0, 2}, {100, 10, 126, 300, 0, 2}, {100, 10, 90, 300, 0, 2}},
+         "p99 1.26 (limite 1.25)"},
+        {PROVA_AVVIO, {{95, 30, 900, 300, 0, 2.4}, {80, 30, 900, 300, 0, 2.4}, {120, 30, 900, 300, 0, 2.4}}, ""},
+        {PROVA_AVVIO, {{100, 10, 100, 300, 0, 2}, {79, 10, 100, 300, 0, 2}, {100, 10, 100, 300, 0, 2}},
+         "ritmo minimo 0.79 (limite 0.80)"},
+        {PROVA_AVVIO, {{90, 10, 100, 300, 0, 2.5}, {90, 10, 100, 300, 1, 2.5}, {100, 10, 100, 300, 0, 1}},
+         "ritmo 0.90 (limite 0.95); processore 1.25 (limite 1.20); 1 conversazioni non finite"},
+        {PROVA_AVVIO, {{100, 10, 100, 300, 0, 2}, {100, 10, 100, 300, 0, -1}, {100, 10, 100, 300, 0, 2}},
+         "processore non misurato"},
+        {PROVA_RAFFICA, {{1, 11, 900, 300, 0, 2}, {1, 11, 900, 300, 0, 2}, {1, 11, 900, 300, 0, 2}}, ""},
+        {PROVA_RAFFICA, {{100, 11.1, 100, 300, 0, 2}, {100, 11.1, 100, 299, 1, 2}, {100, 9, 100, 300, 0, 2}},
+         "p50 1.11 (limite 1.10); 1 conversazioni non finite"},
     };
     for (const Caso &caso : CASI) {
+        SCOPED_TRACE(caso.motivo);
         char motivo[256];
-        EXPECT_EQ(caso.rispetta, ConfrontaMisure(caso.prova, &caso.servizio, &riferimento, motivo, sizeof motivo))
-            << caso.motivo;
+        ConfrontoCarico confronto;
+        EXPECT_EQ(caso.motivo[0] == '\0',
+                  ConfrontaRipetizioni(caso.prova, caso.servizio, riferimento, 3, &confronto, motivo, sizeof motivo));
         EXPECT_STREQ(caso.motivo, motivo);
     }
 
-    /* Un riferimento che non ha misure valide non promuove nessuno. */
+    /* Il rapporto e' di ogni ripetizione con la sua: le mediane dei due lati sono uguali, i
+     * rapporti no. */
+    const MisuraCarico servizio[3] = {{100, 10, 100, 300, 0, 2}, {50, 10, 100, 300, 0, 2}, {200, 10, 100, 300, 0, 1}};
+    const MisuraCarico variabile[3] = {{50, 10, 100, 300, 0, 2}, {100, 10, 100, 300, 0, 2}, {200, 10, 100, 300, 0, 4}};
     char motivo[256];
-    const MisuraCarico buono = {100, 10, 100, 300, 0};
-    const MisuraCarico rotti[] = {{0, 0, 0, 0, 5}, {100, 10, 100, 299, 1}};
-    for (const MisuraCarico &rotto : rotti) {
-        EXPECT_EQ(0, ConfrontaMisure(PROVA_AVVIO, &buono, &rotto, motivo, sizeof motivo));
+    ConfrontoCarico c;
+    ConfrontaRipetizioni(PROVA_VERSIONE, servizio, variabile, 3, &c, motivo, sizeof motivo);
+    EXPECT_EQ(0.5, c.ritmo.minimo);
+    EXPECT_EQ(1, c.ritmo.mediana);
+    EXPECT_EQ(2, c.ritmo.massimo);
+    ASSERT_TRUE(c.processoreMisurato);
+    EXPECT_EQ(0.25, c.processore.minimo);
+
+    /* Un riferimento che non ha misure valide in una ripetizione non promuove nessuno. */
+    const MisuraCarico rotti[][3] = {{R, R, {0, 0, 0, 0, 5, 0}}, {R, {100, 10, 100, 299, 1, 2}, R}};
+    for (const auto &rotto : rotti) {
+        EXPECT_EQ(0, ConfrontaRipetizioni(PROVA_AVVIO, riferimento, rotto, 3, &c, motivo, sizeof motivo));
         EXPECT_NE(nullptr, strstr(motivo, "riferimento senza misure valide"));
+    }
+}
+
+TEST(Carico, ProcessoreDaStat)
+{
+    struct Caso {
+        const char *testo;
+        int letto;
+        unsigned long long tick;
+    };
+    const Caso CASI[] = {
+        {"4242 (tarnel.exe) S 1 4242 4242 0 -1 4194304 900 0 0 0 150 37 0 0 20 0 9 0", 1, 187},
+        /* il nome puo' contenere spazi e parentesi: conta l'ultima */
+        {"17 (C:\\a b) (x)) R 1 17 17 0 -1 0 0 0 0 0 5 6 0 0", 1, 11},
+        {"17 (corto) R 1 17 17 0 -1 0 0 0 0 0 5", 0, 0},
+        {"17 senza nome", 0, 0},
+    };
+    for (const Caso &caso : CASI) {
+        SCOPED_TRACE(caso.testo);
+        unsigned long long tick = 0;
+        EXPECT_EQ(caso.letto, TickDaStat(caso.testo, &tick));
+        EXPECT_EQ(caso.tick, tick);
     }
 }

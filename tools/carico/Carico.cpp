@@ -1,16 +1,21 @@
 /* tools/carico/Carico.cpp - carico: misura il servizio e il servizio di riferimento sotto gli stessi
  * carichi, nello stesso giro. Versioni e avvii a ciclo chiuso con 1, 8 e 32 client insieme per
  * --secondi ciascuno, e una raffica di --raffica avvii partiti insieme; ogni prova --ripetizioni
- * volte, alternando chi va per primo. Stampa ritmo, p50 e p99 (mediane delle ripetizioni) dei due e
- * i rapporti servizio/riferimento; esce con 1 se un rapporto manca i limiti, 2 per un errore.
+ * volte (5), alternando chi va per primo. Stampa ritmo, p50, p99 e processore per conversazione
+ * (mediane delle ripetizioni) dei due, e minimo, mediana e massimo dei rapporti servizio/riferimento
+ * di ogni ripetizione; esce con 1 se un rapporto manca i limiti, 2 per un errore.
  *
  * Uso: carico [--host H] [--secondi S] [--ripetizioni N] [--raffica N] [--limite S]
- *             [--solo versione|avvio|raffica] [--pulisci CARTELLA]... PORTA_SERVIZIO PORTA_RIFERIMENTO
+ *             [--solo versione|avvio|raffica] [--pulisci CARTELLA]... [--pid-servizio P]
+ *             [--pid-riferimento P] PORTA_SERVIZIO PORTA_RIFERIMENTO
  * --solo: misura solo i carichi con quel nome (per rifare in fretta una misura dopo una modifica).
  * --limite: secondi di attesa massima della connessione e di ogni ricezione (30); una conversazione
  * che li supera conta come non finita.
  * --pulisci: cartella dove gli avvii lasciano file (rapporti trimox*.txt del runtime di prova, file
- * dei parametri kl*.cfg), svuotata di quelli prima di ogni prova. */
+ * dei parametri kl*.cfg), svuotata di quelli prima di ogni prova.
+ * --pid-servizio, --pid-riferimento: il processo Linux che ospita ciascuno dei due (sotto Wine, il
+ * processo dell'eseguibile): il processore che spende in una prova, da /proc/<pid>/stat, diviso per
+ * le conversazioni finite. Senza, il processore non si misura. */
 #include "tools/carico/carico.h"
 
 #include "tools/client/cliente.h"
@@ -33,6 +38,7 @@ typedef struct OpzioniCarico {
     const char *solo; /* NULL: ogni carico */
     const char *pulisci[MAX_PULIZIE];
     int numPulisci;
+    int pid[2]; /* servizio, riferimento; 0: processore non misurato */
 } OpzioniCarico;
 
 /* Una prova in corso: i client la condividono, ognuno scrive solo la propria fine. */
@@ -80,7 +86,7 @@ static void ClienteCarico(int indice, void *contesto)
 }
 
 /* Una prova contro una porta: client insieme fino alla scadenza (o una conversazione ciascuno). */
-static int MisuraProva(const OpzioniCarico *opzioni, const char *porta, TipoCarico tipo, int client, int raffica,
+static int MisuraProva(const OpzioniCarico *opzioni, int lato, TipoCarico tipo, int client, int raffica,
                        const uint8_t *richiesta, int lungRichiesta, MisuraCarico *misura)
 {
     static ProvaCarico p;
@@ -90,12 +96,13 @@ static int MisuraProva(const OpzioniCarico *opzioni, const char *porta, TipoCari
     }
     memset(&p, 0, sizeof p);
     p.host = opzioni->host;
-    p.porta = porta;
+    p.porta = opzioni->porte[lato];
     p.tipo = tipo;
     p.richiesta = richiesta;
     p.lungRichiesta = lungRichiesta;
     p.raffica = raffica;
     p.limiteMs = opzioni->limiteMs;
+    double processore = ProcessoreProcesso(opzioni->pid[lato]);
     double inizio = OraSecondi();
     p.scadenza = inizio + opzioni->secondi;
     if (!LanciaInsieme(client, ClienteCarico, &p))
@@ -112,45 +119,65 @@ static int MisuraProva(const OpzioniCarico *opzioni, const char *porta, TipoCari
     /* I runtime avviati escono quando il client chiude: si lascia loro il tempo prima della prossima. */
     if (tipo == CARICO_AVVIO)
         Dormi(300);
+    double processoreDopo = ProcessoreProcesso(opzioni->pid[lato]);
+    misura->processoreMs = processore >= 0 && processoreDopo >= processore && p.numCampioni > 0
+                               ? (processoreDopo - processore) * 1000 / p.numCampioni
+                               : -1;
     return 1;
 }
 
 static const char *const NOMI_LATO[2] = {"servizio", "riferimento"};
 
-/* Le prove di un carico: ripetizioni alternate dei due lati, poi le mediane. 0 per un errore. */
+/* Le prove di un carico: ripetizioni alternate dei due lati. 0 per un errore. */
 static int MisuraCaricoIntero(const OpzioniCarico *opzioni, const char *nome, TipoCarico tipo, int client,
-                              int raffica, const uint8_t *richiesta, int lung, MisuraCarico mediane[2])
+                              int raffica, const uint8_t *richiesta, int lung,
+                              MisuraCarico ripetizioni[2][MAX_RIPETIZIONI])
 {
-    MisuraCarico ripetizioni[2][16];
     for (int r = 0; r < opzioni->ripetizioni; r++) {
         for (int k = 0; k < 2; k++) {
             int lato = (r + k) % 2;
             MisuraCarico *m = &ripetizioni[lato][r];
-            if (!MisuraProva(opzioni, opzioni->porte[lato], tipo, client, raffica, richiesta, lung, m)) {
+            if (!MisuraProva(opzioni, lato, tipo, client, raffica, richiesta, lung, m)) {
                 fprintf(stderr, "carico: impossibile avviare %d thread\n", client);
                 return 0;
             }
-            printf("  %-9s %3d client  ripetizione %d  %-11s %8.1f/s  p50 %8.1f ms  p99 %8.1f ms  %d non finite\n",
-                   nome, client, r + 1, NOMI_LATO[lato], m->ritmo, m->p50, m->p99, m->incompiute);
+            printf("  %-9s %3d client  ripetizione %d  %-11s %8.1f/s  p50 %8.1f ms  p99 %8.1f ms  %d non finite  "
+                   "processore %.2f ms\n",
+                   nome, client, r + 1, NOMI_LATO[lato], m->ritmo, m->p50, m->p99, m->incompiute, m->processoreMs);
             fflush(stdout);
         }
     }
-    for (int lato = 0; lato < 2; lato++)
-        mediane[lato] = MedianaRipetizioni(ripetizioni[lato], opzioni->ripetizioni);
     return 1;
 }
 
-/* Una riga della tabella finale; 1 se il servizio rispetta i limiti. */
-static int RigaTabella(const char *nome, int client, ProvaConfronto prova, const MisuraCarico m[2])
+/* Una riga della tabella delle mediane: ritmo, p50, p99, non finite e processore dei due lati. */
+static void RigaMediane(const char *nome, int client, const MisuraCarico ripetizioni[2][MAX_RIPETIZIONI], int n)
+{
+    printf("%-9s %3d |", nome, client);
+    for (int lato = 0; lato < 2; lato++) {
+        MisuraCarico m = MedianaRipetizioni(ripetizioni[lato], n);
+        printf(" %8.1f %8.1f %8.1f %5d %7.2f |", m.ritmo, m.p50, m.p99, m.incompiute, m.processoreMs);
+    }
+    printf("\n");
+}
+
+/* Una riga della tabella dei rapporti, minimo/mediana/massimo di ogni ripetizione; 1 se il servizio
+ * rispetta i limiti. */
+static int RigaRapporti(const char *nome, int client, ProvaConfronto prova,
+                        const MisuraCarico ripetizioni[2][MAX_RIPETIZIONI], int n)
 {
     char motivo[256];
-    int rispetta = ConfrontaMisure(prova, &m[0], &m[1], motivo, sizeof motivo);
+    ConfrontoCarico c;
+    int rispetta = ConfrontaRipetizioni(prova, ripetizioni[0], ripetizioni[1], n, &c, motivo, sizeof motivo);
+    const Intervallo *colonne[4] = {&c.ritmo, &c.p50, &c.p99, &c.processore};
     printf("%-9s %3d |", nome, client);
-    for (int lato = 0; lato < 2; lato++)
-        printf(" %8.1f %8.1f %8.1f %5d |", m[lato].ritmo, m[lato].p50, m[lato].p99, m[lato].incompiute);
-    printf(" %5.2f %5.2fx %5.2fx | %s%s\n", m[1].ritmo > 0 ? m[0].ritmo / m[1].ritmo : 0,
-           m[1].p50 > 0 ? m[0].p50 / m[1].p50 : 0, m[1].p99 > 0 ? m[0].p99 / m[1].p99 : 0,
-           rispetta ? "ok" : "MANCA: ", motivo);
+    for (int i = 0; i < 4; i++) {
+        if (i == 3 && !c.processoreMisurato)
+            printf(" %16s |", "-");
+        else
+            printf(" %4.2f %5.2f %5.2f |", colonne[i]->minimo, colonne[i]->mediana, colonne[i]->massimo);
+    }
+    printf(" %s%s\n", rispetta ? "ok" : "MANCA: ", motivo);
     return rispetta;
 }
 
@@ -160,7 +187,7 @@ static int LeggiOpzioni(int argc, char **argv, OpzioniCarico *o)
     memset(o, 0, sizeof *o);
     o->host = "127.0.0.1";
     o->secondi = 3;
-    o->ripetizioni = 3;
+    o->ripetizioni = 5;
     o->raffica = 100;
     o->limiteMs = 30000;
     for (int i = 1; i < argc; i++) {
@@ -179,6 +206,10 @@ static int LeggiOpzioni(int argc, char **argv, OpzioniCarico *o)
             o->solo = argv[++i];
         else if (strcmp(argv[i], "--pulisci") == 0 && valore != NULL && o->numPulisci < MAX_PULIZIE)
             o->pulisci[o->numPulisci++] = argv[++i];
+        else if (strcmp(argv[i], "--pid-servizio") == 0 && valore != NULL)
+            o->pid[0] = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--pid-riferimento") == 0 && valore != NULL)
+            o->pid[1] = atoi(argv[++i]);
         else if (argv[i][0] != '-' && porte < 2)
             o->porte[porte++] = argv[i];
         else
@@ -187,8 +218,8 @@ static int LeggiOpzioni(int argc, char **argv, OpzioniCarico *o)
     if (o->solo != NULL && strcmp(o->solo, "versione") != 0 && strcmp(o->solo, "avvio") != 0 &&
         strcmp(o->solo, "raffica") != 0)
         return 0;
-    return porte == 2 && o->secondi > 0 && o->ripetizioni >= 1 && o->ripetizioni <= 16 && o->raffica >= 1 &&
-           o->raffica <= MAX_CLIENT && o->limiteMs > 0;
+    return porte == 2 && o->secondi > 0 && o->ripetizioni >= 1 && o->ripetizioni <= MAX_RIPETIZIONI &&
+           o->raffica >= 1 && o->raffica <= MAX_CLIENT && o->limiteMs > 0 && o->pid[0] >= 0 && o->pid[1] >= 0;
 }
 
 /* Le due richieste: versione (sysadmin) e avvio (kelvatlog3 dell'ambiente in linea). */
@@ -227,17 +258,42 @@ static const CaricoTabella CARICHI[] = {
 };
 #define NUM_CARICHI ((int)(sizeof CARICHI / sizeof CARICHI[0]))
 
+/* Le due tabelle finali; il numero di righe che rispettano i limiti. */
+static int Tabelle(const OpzioniCarico *opzioni, MisuraCarico ripetizioni[][2][MAX_RIPETIZIONI])
+{
+    int n = opzioni->ripetizioni;
+    int rispettati = 0;
+    printf("\nmediane di %d ripetizioni (%.1f s a ciclo chiuso; raffica di %d avvii); ritmo al secondo, "
+           "latenze in ms, nf = non finite in tutto, cpu = ms di processore del processo per conversazione\n",
+           n, opzioni->secondi, opzioni->raffica);
+    printf("%-13s |%-41s |%-41s |\n", "", " servizio", " riferimento");
+    printf("%-13s |%9s%9s%9s%6s%8s |%9s%9s%9s%6s%8s |\n", "carico client", "ritmo/s", "p50 ms", "p99 ms", "nf",
+           "cpu", "ritmo/s", "p50 ms", "p99 ms", "nf", "cpu");
+    for (int c = 0; c < NUM_CARICHI; c++)
+        if (opzioni->solo == NULL || strcmp(opzioni->solo, CARICHI[c].nome) == 0)
+            RigaMediane(CARICHI[c].nome, CARICHI[c].client > 0 ? CARICHI[c].client : opzioni->raffica,
+                        ripetizioni[c], n);
+    printf("\nservizio/riferimento per ripetizione: minimo, mediana, massimo\n");
+    printf("%-13s | %-16s | %-16s | %-16s | %-16s |\n", "carico client", "ritmo", "p50", "p99", "processore");
+    for (int c = 0; c < NUM_CARICHI; c++)
+        if (opzioni->solo == NULL || strcmp(opzioni->solo, CARICHI[c].nome) == 0)
+            rispettati += RigaRapporti(CARICHI[c].nome, CARICHI[c].client > 0 ? CARICHI[c].client : opzioni->raffica,
+                                       CARICHI[c].prova, ripetizioni[c], n);
+    return rispettati;
+}
+
 int main(int argc, char **argv)
 {
     static OpzioniCarico opzioni;
+    static MisuraCarico ripetizioni[NUM_CARICHI][2][MAX_RIPETIZIONI];
     uint8_t versione[DIM_AREA_MESSAGGIO], avvio[DIM_AREA_MESSAGGIO];
     int lungVersione = 0, lungAvvio = 0;
-    MisuraCarico mediane[NUM_CARICHI][2];
 
     if (!LeggiOpzioni(argc, argv, &opzioni)) {
-        fprintf(stderr, "uso: carico [--host H] [--secondi S] [--ripetizioni 1..16] [--raffica 1..%d] "
-                        "[--limite S] [--solo versione|avvio|raffica] [--pulisci CARTELLA]... "
-                        "PORTA_SERVIZIO PORTA_RIFERIMENTO\n", MAX_CLIENT);
+        fprintf(stderr, "uso: carico [--host H] [--secondi S] [--ripetizioni 1..%d] [--raffica 1..%d] "
+                        "[--limite S] [--solo versione|avvio|raffica] [--pulisci CARTELLA]... [--pid-servizio P] "
+                        "[--pid-riferimento P] PORTA_SERVIZIO PORTA_RIFERIMENTO\n",
+                MAX_RIPETIZIONI, MAX_CLIENT);
         return 2;
     }
     if (!ComponiRichieste(versione, &lungVersione, avvio, &lungAvvio, sizeof versione) || !AvviaReteCliente())
@@ -253,19 +309,10 @@ int main(int argc, char **argv)
         int client = t->client > 0 ? t->client : opzioni.raffica;
         if (!MisuraCaricoIntero(&opzioni, t->nome, t->tipo, client, t->client == 0,
                                 t->tipo == CARICO_VERSIONE ? versione : avvio,
-                                t->tipo == CARICO_VERSIONE ? lungVersione : lungAvvio, mediane[c]))
+                                t->tipo == CARICO_VERSIONE ? lungVersione : lungAvvio, ripetizioni[c]))
             return 2;
     }
-    printf("\nmediane di %d ripetizioni (%.1f s a ciclo chiuso; raffica di %d avvii); ritmo al secondo, "
-           "latenze in ms, nf = non finite in tutto\n", opzioni.ripetizioni, opzioni.secondi, opzioni.raffica);
-    printf("%-13s |%-33s |%-33s | %-20s |\n", "", " servizio", " riferimento", "servizio/riferimento");
-    printf("%-13s |%9s%9s%9s%6s |%9s%9s%9s%6s | %5s %6s %6s |\n", "carico client", "ritmo/s", "p50 ms", "p99 ms",
-           "nf", "ritmo/s", "p50 ms", "p99 ms", "nf", "ritmo", "p50", "p99");
-    int rispettati = 0;
-    for (int c = 0; c < NUM_CARICHI; c++)
-        if (opzioni.solo == NULL || strcmp(opzioni.solo, CARICHI[c].nome) == 0)
-            rispettati += RigaTabella(CARICHI[c].nome, CARICHI[c].client > 0 ? CARICHI[c].client : opzioni.raffica,
-                                  CARICHI[c].prova, mediane[c]);
+    int rispettati = Tabelle(&opzioni, ripetizioni);
     printf("limiti rispettati: %d di %d\n", rispettati, misurati);
     return rispettati == misurati ? 0 : 1;
 }

@@ -1,11 +1,12 @@
-/* tools/carico/CaricoPosix.cpp - orologio, thread, limite di ricezione e pulizia dei file lasciati
- * dagli avvii, per il generatore di carico, con le primitive POSIX. */
+/* tools/carico/CaricoPosix.cpp - orologio, thread, limite di ricezione, pulizia dei file lasciati
+ * dagli avvii e processore di un processo, per il generatore di carico, con le primitive POSIX. */
 #include "tools/carico/carico.h"
 
 #include "base/base.h"
 
 #include <dirent.h>
 #include <pthread.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -111,4 +112,22 @@ void TogliFile(const char *cartella, const char *prefisso, const char *suffisso)
             unlink(path);
     }
     closedir(d);
+}
+
+double ProcessoreProcesso(int pid)
+{
+    char path[64];
+    char testo[1024];
+    unsigned long long tick = 0;
+    long tickAlSecondo = sysconf(_SC_CLK_TCK);
+
+    if (pid <= 0 || tickAlSecondo <= 0 || !FormattaTesto(path, sizeof path, "/proc/%d/stat", pid))
+        return -1;
+    FILE *f = fopen(path, "r");
+    if (f == NULL)
+        return -1;
+    size_t n = fread(testo, 1, sizeof testo - 1, f);
+    fclose(f);
+    testo[n] = '\0';
+    return TickDaStat(testo, &tick) ? (double)tick / (double)tickAlSecondo : -1;
 }

@@ -28,30 +28,60 @@ int ConversazioneCarico(const char *host, const char *porta, TipoCarico tipo, co
 
 /* ---- Misure e confronto (Misure.cpp) ---- */
 
-/* Una prova: conversazioni finite al secondo, latenze in millisecondi, conversazioni non finite. */
+#define MAX_RIPETIZIONI 16
+
+/* Una prova: conversazioni finite al secondo, latenze in millisecondi, conversazioni non finite, e
+ * il processore che il processo del servizio ha speso per conversazione finita, in millisecondi
+ * (negativo se non misurato). */
 typedef struct MisuraCarico {
     double ritmo;
     double p50;
     double p99;
     int finite;
     int incompiute;
+    double processoreMs;
 } MisuraCarico;
 
 /* Il percentile p (1..100) di n latenze, per rango (il valore che ha p% dei campioni sotto o
  * uguali). Ordina i campioni. 0 se n e' 0. */
 double PercentileCampioni(float *campioni, int n, int p);
-/* Le ripetizioni di una prova in una: mediana di ritmo, p50 e p99; finite e incompiute sommate. */
+/* Le ripetizioni di una prova in una: mediana di ritmo, p50, p99 e processore (negativo se una
+ * ripetizione non l'ha misurato); finite e incompiute sommate. */
 MisuraCarico MedianaRipetizioni(const MisuraCarico *ripetizioni, int n);
+
+/* Minimo, mediana e massimo di una serie di valori. */
+typedef struct Intervallo {
+    double minimo;
+    double mediana;
+    double massimo;
+} Intervallo;
 
 /* Cosa si confronta: carichi a ciclo chiuso dei due tipi o la raffica di avvii. */
 typedef enum ProvaConfronto { PROVA_VERSIONE, PROVA_AVVIO, PROVA_RAFFICA } ProvaConfronto;
 
-/* Servizio contro riferimento, con i limiti della prova: versioni ritmo almeno 0,8 volte e p99 al
- * piu' 1,25 volte quelli del riferimento; avvii ritmo almeno 0,9 volte e nessuna conversazione non
- * finita; raffica tutta servita e p50 al piu' 1,2 volte. 1 se li rispetta; altrimenti 0 e in motivo
- * quello che manca (anche un riferimento senza misure valide). */
-int ConfrontaMisure(ProvaConfronto prova, const MisuraCarico *servizio, const MisuraCarico *riferimento,
-                    char *motivo, size_t dimMotivo);
+/* I rapporti servizio/riferimento di ogni ripetizione (la ripetizione r del servizio con la r del
+ * riferimento, misurate una dopo l'altra) riassunti in minimo, mediana e massimo. processore vale
+ * solo con processoreMisurato. */
+typedef struct ConfrontoCarico {
+    Intervallo ritmo;
+    Intervallo p50;
+    Intervallo p99;
+    Intervallo processore;
+    int processoreMisurato;
+} ConfrontoCarico;
+
+/* Servizio contro riferimento su n ripetizioni, con i limiti della prova sulle mediane dei
+ * rapporti: versioni ritmo almeno 1,0 e p99 al piu' 1,25; avvii ritmo almeno 0,95, nessuna
+ * ripetizione sotto 0,8, nessuna conversazione non finita e processore per conversazione al piu'
+ * 1,2; raffica tutta servita, p50 al piu' 1,1 e processore al piu' 1,2. 1 se li rispetta;
+ * altrimenti 0 e in motivo quello che manca (anche un riferimento senza misure valide o un
+ * processore non misurato dove c'e' un limite). */
+int ConfrontaRipetizioni(ProvaConfronto prova, const MisuraCarico *servizio, const MisuraCarico *riferimento,
+                         int n, ConfrontoCarico *confronto, char *motivo, size_t dimMotivo);
+
+/* Dal testo di /proc/<pid>/stat i tick di processore del processo, utente piu' sistema (campi 14
+ * e 15, contati dopo la parentesi che chiude il nome). 1 se letti. */
+int TickDaStat(const char *testo, unsigned long long *tick);
 
 /* ---- Piattaforma (CaricoPosix.cpp) ---- */
 
@@ -65,5 +95,8 @@ int LanciaInsieme(int quanti, void (*procedura)(int indice, void *contesto), voi
 /* Toglie dalla cartella i file il cui nome comincia con prefisso e finisce con suffisso. */
 void TogliFile(const char *cartella, const char *prefisso, const char *suffisso);
 void Dormi(int millisecondi);
+/* Secondi di processore spesi finora dal processo pid (tutti i suoi thread); negativo se non si
+ * legge. */
+double ProcessoreProcesso(int pid);
 
 #endif

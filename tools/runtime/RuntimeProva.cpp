@@ -8,6 +8,8 @@
  *   "comando=" riga di comando (GetCommandLineA) "\n"
  *   "cartella=" cartella corrente "\n"
  *   "ereditati=" gli handle ereditati che possono essere socket, in decimale separati da spazi "\n"
+ *   (cercarli costa migliaia di chiamate al sistema: se accanto all'eseguibile c'e' il file
+ *   senza_ereditati.txt, come nelle misure di carico, la riga e' "ereditati=non cercati\n")
  *   "ambiente=\n" e poi il blocco d'ambiente esattamente come GetEnvironmentStringsA lo rende,
  *   con tutte le variabili terminate da zero e lo zero finale del blocco.
  * Il rapporto e' completo prima di qualunque dialogo con il client.
@@ -69,12 +71,22 @@ static void HandleEreditati(char *testo, size_t dim)
     }
 }
 
+/* 1 se gli handle ereditati vanno cercati: sempre, tranne quando il file senza_ereditati.txt sta
+ * nella cartella dell'eseguibile. */
+static int CercaEreditati(const char *cartella)
+{
+    char path[MAX_PATH + 32];
+    snprintf(path, sizeof path, "%s\\senza_ereditati.txt", cartella);
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+}
+
 static int ScriviRapporto(const char *cartella, const char *nome)
 {
     char path[MAX_PATH + 64];
     char corrente[MAX_PATH] = "";
-    char ereditati[1024];
-    HandleEreditati(ereditati, sizeof ereditati);
+    char ereditati[1024] = "non cercati";
+    if (CercaEreditati(cartella))
+        HandleEreditati(ereditati, sizeof ereditati);
     snprintf(path, sizeof path, "%s\\%s.%lu.txt", cartella, nome, (unsigned long)GetCurrentProcessId());
     GetCurrentDirectoryA(sizeof corrente, corrente);
     FILE *f = fopen(path, "wb");
