@@ -264,6 +264,19 @@ static void VerificaAccessi(Verifica *verifica)
         Difetto(verifica, "LocalSystem non raggiunge la cartella %s", cartella);
 }
 
+/* Le righe di tarnel.cfg che la lettura accetta ma che non dicono quello che sembrano. */
+static void AvvisiConfigurazione(Verifica *verifica, const ConfigServizio *config)
+{
+    if (config->rigaSocketInesatta > 0)
+        Avviso(verifica, "riga %d di %s: chiave SOCKET non scritta esattamente, il servizio la ignora (porta %d)",
+               config->rigaSocketInesatta, config->pathConf, config->porta);
+    if (config->rigaSecondoSocket > 0)
+        Avviso(verifica, "riga %d di %s: seconda riga SOCKET, vale la prima (porta %d)", config->rigaSecondoSocket,
+               config->pathConf, config->porta);
+    if (!config->clientPresente)
+        Avviso(verifica, "nessuna riga CLIENT in %s: ogni indirizzo puo' avviare programmi", config->pathConf);
+}
+
 static const char *TestoAvvio(DWORD tipo)
 {
     switch (tipo) {
@@ -365,13 +378,16 @@ int ComandoVerifica(void)
     Riga("Versione: %s", versione);
     if (VerificaAmbienti(&verifica, radice, radiceLocale)) {
         if (!LeggiConfigServizio(inLinea->strPathShare, inLinea->sistInfo, &config)) {
-            Difetto(&verifica, "Configurazione %s non valida (la riga qui sopra)", config.pathConf);
+            if (config.rigaNonValida > 0)
+                Difetto(&verifica, "Configurazione %s non valida alla riga %d: \"%s\"", config.pathConf,
+                        config.rigaNonValida, config.testoRigaNonValida);
+            else
+                Difetto(&verifica, "Configurazione %s non valida (la riga qui sopra)", config.pathConf);
         } else {
             processoServizio = VerificaRegistrazione(&verifica);
             VerificaPorta(&verifica, config.porta, processoServizio);
             RigheAmmissione(&config.ammissione);
-            if (config.ammissione.numReti == 0)
-                Avviso(&verifica, "nessuna riga CLIENT in %s: ogni indirizzo puo' avviare programmi", config.pathConf);
+            AvvisiConfigurazione(&verifica, &config);
         }
         VerificaProgrammi(&verifica, radice);
         VerificaMarcatori(&verifica, radice);

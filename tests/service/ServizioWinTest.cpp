@@ -575,6 +575,8 @@ TEST_F(Verifica, OgniDifettoDaUscita1ConIlMotivoInFondo)
         {"", false, "trimox4.exe", "Programma mancante: " + cartellaBin + "\\trimox4.exe"},
         {"", true, nullptr, "Porta " + std::to_string(porta) + ": occupata da un altro programma"},
         {"MAXCONN=molte\n", false, nullptr, "Configurazione \\GEST1\\prg\\etc\\tarnel.cfg non valida"},
+        {"# commento\nMaxConn=5\n", false, nullptr,
+         "Configurazione \\GEST1\\prg\\etc\\tarnel.cfg non valida alla riga 3: \"MaxConn=5\""},
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.motivo);
@@ -598,13 +600,16 @@ TEST_F(Verifica, NonScriveNullaEAvvisaSuiMarcatori)
     const std::string contenuto(1100000, 'v');
     ASSERT_TRUE(ScriviFile(log, contenuto));
     DeleteFileA((log + ".1").c_str());
-    Configura("SOCKET=" + std::to_string(PortaProva(216)) + "\nCLIENT=127.0.0.1\n");
+    Configura("SOCKET=" + std::to_string(PortaProva(216)) + "\nCLIENT=127.0.0.1\nsocket=7\nSOCKET=8\n");
     ASSERT_TRUE(ScriviFile(radiceAmbiente + "\\prg\\aincorso.tst", ""));
     std::string uscita;
     EXPECT_EQ(0, Esegui(&uscita)) << uscita;
     DeleteFileA((radiceAmbiente + "\\prg\\aincorso.tst").c_str());
     EXPECT_THAT(uscita, HasSubstr("Avviso: " + radiceAmbiente + "\\prg\\aincorso.tst presente: i client ricevono l'avviso"));
     EXPECT_THAT(uscita, HasSubstr("Runtime in esecuzione: 0 (tarnel -stop li termina tutti)\n"));
+    EXPECT_THAT(uscita, HasSubstr("Avviso: riga 3 di \\GEST1\\prg\\etc\\tarnel.cfg: chiave SOCKET non scritta"));
+    EXPECT_THAT(uscita, HasSubstr("Avviso: riga 4 di \\GEST1\\prg\\etc\\tarnel.cfg: seconda riga SOCKET, vale la prima (porta " +
+                                  std::to_string(PortaProva(216)) + ")\n"));
     EXPECT_EQ(0u, UltimaRiga(uscita).find("Verifica riuscita con ")) << uscita;
     EXPECT_TRUE(LeggiFile(log) == contenuto) << "il log e' cambiato";
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((log + ".1").c_str()));
