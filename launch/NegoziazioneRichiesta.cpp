@@ -1,4 +1,4 @@
-/* launch/NegoziazioneRichiestaWin.cpp - apertura della conversazione con il Client Grafico, ricezione
+/* launch/NegoziazioneRichiesta.cpp - apertura della conversazione con il Client Grafico, ricezione
  * e controllo della richiesta, risposta con il codice di accettazione, controlli di aggiornamento,
  * cartella di lavoro e programma richiesto. Gira sul thread della connessione, su un CanaleRete; i
  * passi di sistema sono quelli di passiLancio. */

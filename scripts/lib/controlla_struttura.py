@@ -6,6 +6,8 @@
   - le intestazioni di piattaforma (Windows, Winsock, COM, rete) solo nei file *Win.cpp / *Win.h,
     quelle dei socket POSIX solo nei file *Posix.cpp;
   - nessuna routine del prodotto oltre MAX_RIGHE righe;
+  - la prima riga di ogni file C/C++ (prodotto, prove, strumenti, fuzz, misure) nomina il file
+    stesso: "/* cartella/File.cpp - scopo";
   - con --nativa COMPILE_COMMANDS: ogni file non Win del prodotto e' compilato dalla build nativa.
 
 Uso: controlla_struttura.py RADICE [--nativa build/host/compile_commands.json]
@@ -27,6 +29,8 @@ STRUMENTI = {
 # L'intestazione di una cartella che non porta il nome della cartella.
 INTESTAZIONI = {"tools/client": "cliente.h"}
 MAX_RIGHE = 100
+# Le cartelle i cui file C/C++ aprono con il proprio percorso.
+CARTELLE_SORGENTI = ORDINE + ["tests", "tools", "fuzz", "bench"]
 
 INTESTAZIONI_WINDOWS = {
     "windows.h", "winsock.h", "winsock2.h", "ws2tcpip.h", "mswsock.h", "winbase.h", "winuser.h",
@@ -47,8 +51,8 @@ def file_sorgenti(radice, cartella):
     base = os.path.join(radice, cartella)
     for dentro, _, nomi in os.walk(base):
         for nome in sorted(nomi):
-            if nome.endswith((".cpp", ".h")):
-                yield os.path.relpath(os.path.join(dentro, nome), radice)
+            if nome.endswith((".c", ".cpp", ".h")):
+                yield os.path.relpath(os.path.join(dentro, nome), radice).replace(os.sep, "/")
 
 
 def e_win(path):
@@ -87,6 +91,15 @@ def controlla_include(path, righe, ammesse, propria):
         elif nome in INTESTAZIONI_POSIX and not e_posix(path) and not e_win(path):
             errori.append(f"{path}:{numero}: include <{nome}>: intestazione POSIX fuori da un file *Posix o *Win")
     return errori
+
+
+def controlla_prima_riga(path, righe):
+    """Un file spostato o copiato che si porta dietro la riga di prima si vede qui."""
+    attesa = f"/* {path} - "
+    prima = righe[0].rstrip()
+    if prima.startswith(attesa) and prima[len(attesa):].strip():
+        return []
+    return [f"{path}:1: la prima riga non nomina il file: attesa \"{attesa}scopo\", trovata \"{prima[:70]}\""]
 
 
 def controlla_routine(path, righe):
@@ -135,6 +148,10 @@ def main():
             with open(os.path.join(radice, path), encoding="utf-8", errors="replace") as f:
                 righe = f.read().split("\n")
             errori += controlla_include(path, righe, ammesse, cartella)
+    for cartella in CARTELLE_SORGENTI:
+        for path in file_sorgenti(radice, cartella):
+            with open(os.path.join(radice, path), encoding="utf-8", errors="replace") as f:
+                errori += controlla_prima_riga(path, f.read().split("\n"))
     if len(sys.argv) > 3 and sys.argv[2] == "--nativa":
         errori += controlla_nativa(radice, sys.argv[3])
     for errore in errori:

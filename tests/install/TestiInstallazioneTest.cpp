@@ -1,5 +1,5 @@
-/* Testi dell'installazione: radice e nome dal percorso, drive da configur, pathconf e INI, campi di
- * duplica.cfg, candidati degli share. */
+/* tests/install/TestiInstallazioneTest.cpp - testi dell'installazione: radice e nome dal percorso,
+ * drive da configur, pathconf e INI, campi di duplica.cfg, candidati degli share. */
 #include "install/TestiInstallazione.h"
 
 #include "install/install.h"
