@@ -1,7 +1,7 @@
 /* base/Log.h - parti pure del log diagnostico: testi del record, scelta del modo di apertura.
- * Le usa service/LogWin.cpp; i test le provano anche nella build nativa. */
-#ifndef SERVICE_LOG_H
-#define SERVICE_LOG_H
+ * Le usa base/LogWin.cpp; i test le provano anche nella build nativa. */
+#ifndef BASE_LOG_H
+#define BASE_LOG_H
 
 #include <stddef.h>
 #include <stdint.h>

@@ -62,10 +62,12 @@ typedef int SocketRete;
 #endif
 
 /* ---- Passi di sistema sostituibili ----
- * Un solo modo in tutto il progetto per sostituire nelle prove cio' che tocca il sistema: ogni
- * cartella che ne ha bisogno dichiara nel suo header un record di puntatori a procedura, Passi<Nome>,
- * e una sua istanza globale passi<Nome> inizializzata con le procedure vere nel file *Win.cpp
- * (o *Posix.cpp). Le prove e il fuzzing cambiano i campi e rimettono il record salvato. */
+ * Nelle prove cio' che tocca il sistema si sostituisce con un record di puntatori a procedura,
+ * dichiarato nell'header della cartella. Se i passi servono a tutto il processo, il record e' un
+ * globale, Passi<Nome> passi<Nome>, inizializzato con le procedure vere nel file *Win.cpp (o
+ * *Posix.cpp): le prove e il fuzzing ne cambiano i campi e rimettono il record salvato. Se servono a
+ * una sola routine portabile, e' il chiamante a passarle il record con le procedure vere (PassiAccept
+ * a CicloAcceptPassi), e le prove il loro. */
 
 /* ---- Nomi comuni ---- */
 

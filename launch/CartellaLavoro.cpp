@@ -120,6 +120,7 @@ static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
     ScriviLog("AggiornamentoFormati comando = %s \n", comando);
     FormattaTesto(directorydilavoro, sizeof directorydilavoro, "%s\\prg", radice);
     ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
+    /* Riga di sempre: la cartella non si cambia, e' quella corrente del solo strumento avviato. */
     ScriviLog("AggiornamentoFormati SetCurrentDirectory = %s \n", directorydilavoro);
     if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, 1)) {
         ScriviLog("AggiornamentoFormati Errore nella CreateProcess comando = %s \n", comando);

@@ -14,7 +14,6 @@
 /* Testi del record: 255 caratteri, prodotto 79, e lo zero finale. */
 #define DIM_TESTO_RICHIESTA 256
 #define DIM_PRODOTTO 80
-/* Percorsi costruiti dalla cartella di lavoro e dagli aggiornamenti. */
 /* Blocco d'ambiente del runtime, riga di comando, testi di lavoro di PATH e DEBPRO. */
 #define DIM_BLOCCO_ENVIRONMENT 32768
 #define DIM_RIGA_COMANDO 5000
@@ -118,7 +117,7 @@ int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista
  * cartella ci siano, senza toccare quelli correnti del processo. */
 
 /* Scrive in dirAmbiente la radice dell'ambiente in linea, se il suo drive e la sua cartella prg
- * esistono. 1 se riuscito. */
+ * esistono. 1 se riuscito. Il nome e' quello di sempre: non cambia nessuna cartella. */
 int CambiaWorkingDirectory(RichiestaClient *richiesta);
 /* Scrive in dirAmbiente la radice dell'ambiente duplicato data (una radice di un ambiente di
  * TabellaInfoInstallazione, maiuscole e minuscole indifferenti), se drive e cartella prg esistono. */

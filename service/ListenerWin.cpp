@@ -1,5 +1,5 @@
 /* service/ListenerWin.cpp - socket di ascolto sulla porta configurata e ciclo di accept.
- * Ogni connessione accettata passa a un thread staccato che ne diventa proprietario. */
+ * Ogni connessione accettata passa ad AvviaConnessione, che la affida a un thread libero o nuovo. */
 #include "service/service.h"
 
 #include "launch/launch.h"

@@ -34,9 +34,11 @@ typedef struct ConfigServizio {
 } ConfigServizio;
 
 /* Legge <strPathShare>\<sistInfo>\prg\etc\tarnel.cfg: la porta (dal file o quella di default) e le
- * regole di ammissione, scrivendo nel log le righe dell'avvio. Un segno UTF-8 in testa al file si
- * salta. 0 se una riga o un valore non e' valido (la riga e' nel log e in config->rigaNonValida);
- * la configurazione resta allora parziale. */
+ * regole di ammissione, scrivendo nel log le righe dell'avvio. Stand alone (strPathShare vuoto) il
+ * percorso e' \<sistInfo>\prg\etc\tarnel.cfg, senza drive: vale il drive che l'avvio ha reso
+ * corrente (ConnessioneNetworkDrive; -check e -reload lo rendono corrente allo stesso modo). Un
+ * segno UTF-8 in testa al file si salta. 0 se una riga o un valore non e' valido (la riga e' nel
+ * log e in config->rigaNonValida); la configurazione resta allora parziale. */
 int LeggiConfigServizio(const char *strPathShare, const char *sistInfo, ConfigServizio *config);
 
 /* Come LeggiConfigServizio per la porta. 1 se la porta e' impostata (dal file o quella di default),
@@ -85,8 +87,8 @@ typedef void (*ProceduraConnessione)(SocketRete socketAccettato, EsitoConversazi
 int ApriListener(const char *strPathShare, const char *sistInfo, SocketRete *socketAscolto,
                  const char **passoFallito);
 /* Una connessione appena accettata (indirizzoClient: il suo struct sockaddr_in): se le regole la
- * ammettono, un thread staccato che scrive da chi viene, esegue la procedura e scrive come e' finita
- * e in quanto dall'accept; se no la chiude,
+ * ammettono, la affida a un thread libero, o a uno nuovo se nessuno e' libero, che scrive da chi
+ * viene, esegue la procedura e scrive come e' finita e in quanto dall'accept; se no la chiude,
  * con la riga di rifiuto nel log al piu' una volta al minuto per indirizzo. */
 void AvviaConnessione(SocketRete accettato, const void *indirizzoClient, ProceduraConnessione procedura);
 /* Solo per le prove: chiamata dopo ogni accept riuscito, prima che il socket diventi non
@@ -95,7 +97,8 @@ extern void (*provaDopoAccept)(void);
 /* Sostituisce le regole di ammissione sotto il blocco dell'ammissione: valgono dalla prossima
  * connessione; le conversazioni in corso proseguono e restano contate come quando sono iniziate. */
 void SostituisciRegoleAmmissione(const ConfigAmmissione *regole);
-/* Ciclo di accept: un thread staccato per ogni connessione. Ritorna solo se il listener non
+/* Ciclo di accept: ogni connessione ammessa su un thread suo finche' dura la conversazione (un thread
+ * che ha finito ne attende un'altra, AmmissioneWin.cpp). Ritorna solo se il listener non
  * accetta piu' (la riga e' nel log): il chiamante termina il processo. */
 void CicloAccept(SocketRete socketAscolto, ProceduraConnessione procedura);
 #endif
