@@ -1,7 +1,10 @@
 # scripts/lib/wine.sh - prefisso Wine privato di ogni esecuzione (dentro build/), da includere con `.`.
 # Il prefisso nuovo (circa 15 s) si crea una volta sola come modello; ogni esecuzione ne lavora una
 # copia sua, con il suo wineserver, e la toglie alla fine: test, demo e misure possono girare insieme.
-# Chi e' avviato da uno script che ha gia' il suo prefisso (WINE_AVVIATO=1) usa quello.
+# Chi e' avviato da uno script che ha gia' il suo prefisso (WINE_AVVIATO=1) usa quello, se e' un
+# prefisso di un'esecuzione di questo checkout (build/wine-<script>-<pid>) e c'e': allora wine_avvia e
+# wine_ferma lo lasciano a chi l'ha avviato. Un WINE_AVVIATO ereditato con un altro prefisso (quello
+# dell'utente, o nessuno) non vale: si lavora in un prefisso privato nuovo.
 # Il wineserver e i processi di sistema che avvia ereditano i descrittori di chi li avvia: ogni
 # avvio qui ha stdin, stdout e stderr rediretti, altrimenti chi legge una pipe (ctest, $(...))
 # aspetterebbe la loro fine.
@@ -25,7 +28,21 @@ else
   BUILD_WINE="$RADICE/build/win64"
   WINE_MODELLO="$RADICE/build/wine-modello-64"
 fi
-if [ -z "${WINE_AVVIATO:-}" ]; then
+# prefisso_nostro PATH: 0 se PATH e' un prefisso di un'esecuzione di questo checkout (non un modello):
+# solo quelli si tolgono.
+prefisso_nostro() {
+  local nome=${1#"$RADICE"/build/}
+  [ "$nome" != "$1" ] && [[ $nome =~ ^wine-[^/]+-[0-9]+$ ]] && [[ ! $nome =~ ^wine-modello- ]]
+}
+
+# Deciso qui, una volta: chi esporta WINE_AVVIATO per i suoi figli dopo wine_avvia resta padrone del
+# suo prefisso.
+if [ -n "${WINE_AVVIATO:-}" ] && prefisso_nostro "${WINEPREFIX:-}" && [ -f "$WINEPREFIX/system.reg" ]; then
+  PREFISSO_EREDITATO=1
+  export WINEPREFIX
+else
+  PREFISSO_EREDITATO=0
+  unset WINE_AVVIATO
   export WINEPREFIX="$RADICE/build/wine-$(basename "$0")-$$"
 fi
 
@@ -58,6 +75,11 @@ senza_descrittori() {
 }
 
 wine_avvia() {
+  [ "$PREFISSO_EREDITATO" = 1 ] && return 0
+  if ! prefisso_nostro "$WINEPREFIX"; then
+    echo "wine: $WINEPREFIX non e' un prefisso di un'esecuzione di questo checkout: non lo rifaccio" >&2
+    return 1
+  fi
   wine_modello
   # Un prefisso lasciato da un'esecuzione interrotta con lo stesso numero di processo si rifa'.
   WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 </dev/null || true
@@ -73,9 +95,9 @@ wine_avvia() {
 
 # wine_ferma: ferma il wineserver di questo prefisso (e i suoi processi) e toglie il prefisso.
 wine_ferma() {
+  [ "$PREFISSO_EREDITATO" = 1 ] && return 0
+  prefisso_nostro "$WINEPREFIX" || return 0
   wineserver -k >/dev/null 2>&1 </dev/null || true
   wineserver -w >/dev/null 2>&1 </dev/null || true
-  case "$WINEPREFIX" in
-    "$RADICE"/build/wine-*-[0-9]*) rm -rf "$WINEPREFIX" ;;
-  esac
+  rm -rf "$WINEPREFIX"
 }
