@@ -59,6 +59,13 @@ protected:
         SvuotaLogMemoria();
     }
     void TearDown() override { remove(PathConf(share).c_str()); }
+    /* tarnel.cfg con il contenuto dato, letto con il log vuoto: l'esito di LeggiConfigServizio. */
+    int Leggi(const std::string &contenuto, ConfigServizio *config)
+    {
+        ScriviConf(share, contenuto);
+        SvuotaLogMemoria();
+        return LeggiConfigServizio(share.c_str(), "GEST1", config);
+    }
     std::string share;
 };
 
@@ -142,9 +149,8 @@ TEST_F(PortaSocket, RigaPiuLungaDellAreaPerdeIlResto)
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.contenuto.substr(150));
-        ScriviConf(share, caso.contenuto);
         ConfigServizio config;
-        EXPECT_EQ(1, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(1, Leggi(caso.contenuto, &config));
         EXPECT_EQ(caso.porta, config.porta);
         EXPECT_EQ(caso.numReti, config.ammissione.numReti);
         EXPECT_EQ(caso.rigaSocket, config.rigaSecondoSocket);
@@ -181,10 +187,8 @@ TEST_F(PortaSocket, RigheQuasiGiusteFermanoLAvvio)
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.contenuto);
-        ScriviConf(share, caso.contenuto);
-        SvuotaLogMemoria();
         ConfigServizio config;
-        EXPECT_EQ(caso.esito, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(caso.esito, Leggi(caso.contenuto, &config));
         EXPECT_EQ(caso.porta, config.porta);
         EXPECT_EQ(caso.numReti, config.ammissione.numReti);
         EXPECT_EQ(caso.rigaNonValida, config.rigaNonValida);
@@ -220,10 +224,8 @@ TEST_F(PortaSocket, ChiaviDellAmmissione)
     };
     for (const auto &caso : casi) {
         SCOPED_TRACE(caso.contenuto);
-        ScriviConf(share, caso.contenuto);
-        SvuotaLogMemoria();
         ConfigServizio config;
-        EXPECT_EQ(caso.esito, LeggiConfigServizio(share.c_str(), "GEST1", &config));
+        EXPECT_EQ(caso.esito, Leggi(caso.contenuto, &config));
         EXPECT_EQ(caso.numReti, config.ammissione.numReti);
         EXPECT_EQ(caso.maxClient, config.ammissione.maxClient);
         EXPECT_EQ(caso.maxConn, config.ammissione.maxConn);
