@@ -69,13 +69,19 @@ static void Rimuovi(const char *)
 {
 }
 
-static int Avvia(const char *, const char *, int)
+static int Avvia(const char *, const char *, const char *, int)
 {
     return 1;
 }
 
 static void Niente(void)
 {
+}
+
+/* Il limite della negoziazione non scade mai qui. */
+static uint32_t OrologioFermo(void)
+{
+    return 0;
 }
 
 static std::string Campo(const std::string &testo)
@@ -113,7 +119,7 @@ static void ConversazioneKelvatlog3(benchmark::State &stato)
     std::string ambiente;
     for (int i = 0; i < 40; i++) /* un ambiente di servizio di media grandezza */
         ambiente += "VARIABILE" + std::to_string(i) + "=" + std::string(40, 'v') + std::string(1, '\0');
-    passiLancio = {FileAssente, CartellaPresente, Scrivi, Rimuovi, Avvia, Niente, Niente};
+    passiLancio = {FileAssente, CartellaPresente, Scrivi, Rimuovi, Avvia, Niente, Niente, OrologioFermo};
     TabellaInfoInstallazione.numAmbienti = 1;
     strcpy(TabellaInfoInstallazione.ambienti[0].drive, "C");
     strcpy(TabellaInfoInstallazione.ambienti[0].sistInfo, "GEST1");
