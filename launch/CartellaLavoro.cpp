@@ -122,7 +122,7 @@ static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
     ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
     /* Riga di sempre: la cartella non si cambia, e' quella corrente del solo strumento avviato. */
     ScriviLog("AggiornamentoFormati SetCurrentDirectory = %s \n", directorydilavoro);
-    if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, 1)) {
+    if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, AVVIO_ATTESA_FINE)) {
         ScriviLog("AggiornamentoFormati Errore nella CreateProcess comando = %s \n", comando);
         return;
     }
