@@ -3,7 +3,7 @@
 # SORGENTI_PROTOCOLLO: the wire protocol with the discard log; SORGENTI_RICHIESTA: also the whole
 # request path of one connection (negotiation, parameter file, environment block).
 set(SORGENTI_PROTOCOLLO
-  ${RADICE}/fuzz/LogNullo.cpp ${RADICE}/base/LogSemplice.cpp ${RADICE}/base/Testo.cpp
+  ${RADICE}/fuzz/LogNullo.cpp ${RADICE}/base/LogSemplice.cpp ${RADICE}/base/Log.cpp ${RADICE}/base/Testo.cpp
   ${RADICE}/base/Percorsi.cpp ${RADICE}/base/CartellaPosix.cpp
   ${RADICE}/protocol/Cifratura.cpp ${RADICE}/protocol/ScambioChiavi.cpp ${RADICE}/protocol/Trama.cpp
   ${RADICE}/protocol/ListaCampi.cpp ${RADICE}/protocol/Lzw.cpp ${RADICE}/protocol/CanalePosix.cpp)

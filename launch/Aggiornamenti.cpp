@@ -124,7 +124,6 @@ int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)
 
 int AggiornamentoServizio(CanaleRete *canale)
 {
-    static const char titolo[] = "Servizio di attivazione applicativi QOR";
     char marcatore[DIM_PATH];
     char radiceLocale[DIM_PATH];
     char cartella[DIM_PATH];
@@ -148,9 +147,9 @@ int AggiornamentoServizio(CanaleRete *canale)
     /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
     if (!passiLancio.avviaProgramma(programma, comando, cartella, 0)) {
         ScriviLogErrore("CreateProcess");
-        ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
+        ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", NOME_VISUALIZZATO, comando);
     } else {
-        ScriviLog("Attivata la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
+        ScriviLog("Attivata la procedura di aggiornamento del %s: \"%s\"\n", NOME_VISUALIZZATO, comando);
     }
     return 1;
 }
