@@ -62,10 +62,12 @@ typedef int SocketRete;
 #endif
 
 /* ---- Passi di sistema sostituibili ----
- * Un solo modo in tutto il progetto per sostituire nelle prove cio' che tocca il sistema: ogni
- * cartella che ne ha bisogno dichiara nel suo header un record di puntatori a procedura, Passi<Nome>,
- * e una sua istanza globale passi<Nome> inizializzata con le procedure vere nel file *Win.cpp
- * (o *Posix.cpp). Le prove e il fuzzing cambiano i campi e rimettono il record salvato. */
+ * Le prove e il fuzzing sostituiscono cio' che tocca il sistema con un record di puntatori a
+ * procedura, Passi<Nome>, dichiarato nell'header della cartella, in una di due forme. Di solito
+ * un'istanza globale passi<Nome> inizializzata con le procedure vere nel file *Win.cpp (o
+ * *Posix.cpp): le prove ne copiano il record all'inizio e lo rimettono alla fine. Per una routine
+ * portabile chiamata da un solo adattatore Win, il record con il suo contesto e' un parametro:
+ * l'adattatore passa le procedure vere, le prove le loro (PassiAccept, PassiPathServizio). */
 
 /* ---- Nomi comuni ---- */
 
