@@ -131,6 +131,7 @@ int AggiornamentoServizio(CanaleRete *canale)
     char comando[DIM_RIGA_COMANDO];
     uint8_t avviso[LUNG_AVVISO_SERVIZIO];
     int lung = 0;
+    int avviato = 0;
 
     if (MarcatoreAggiornamentoInCorso(marcatore, sizeof marcatore) || !MarcatoreServizioNuovo(marcatore, sizeof marcatore))
         return 0;
@@ -145,7 +146,13 @@ int AggiornamentoServizio(CanaleRete *canale)
     FormattaTesto(comando, sizeof comando, "%s %s %s", programma, FILE_ESEGUIBILE_SERVIZIO.file,
                   FILE_SERVIZIO_NUOVO.file);
     /* I due nomi senza cartella valgono nella cartella dell'aggiornatore, la sua cartella corrente. */
-    if (!passiLancio.avviaProgramma(programma, comando, cartella, 0)) {
+    avviato = passiLancio.avviaProgramma(programma, comando, cartella, AVVIO_UNICO);
+    if (avviato == AVVIO_GIA_IN_CORSO) {
+        /* Un secondo aggiornatore litigherebbe con il primo sugli stessi file. */
+        ScriviLog("Procedura di aggiornamento del %s gia' in corso: nessun altro avvio, connessione chiusa\n", NOME_VISUALIZZATO);
+        return 2;
+    }
+    if (!avviato) {
         ScriviLogErrore("CreateProcess");
         ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", NOME_VISUALIZZATO, comando);
     } else {

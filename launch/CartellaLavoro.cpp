@@ -121,7 +121,7 @@ static void EseguiStrumentoFormati(const char *radice, const char *fileTestLink)
     FormattaTesto(directorydilavoro, sizeof directorydilavoro, "%s\\prg", radice);
     ScriviLog("AggiornamentoFormati directorydilavoro = %s \n", directorydilavoro);
     ScriviLog("AggiornamentoFormati SetCurrentDirectory = %s \n", directorydilavoro);
-    if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, 1)) {
+    if (!passiLancio.avviaProgramma(comando, comando, directorydilavoro, AVVIO_ATTESA_FINE)) {
         ScriviLog("AggiornamentoFormati Errore nella CreateProcess comando = %s \n", comando);
         return;
     }

@@ -148,8 +148,16 @@ static int Negozia(CanaleRete *canale, RichiestaClient *richiesta)
     richiesta->inChiaro = esito == ESITO_IN_CHIARO;
     if (!RiceviRichiesta(canale, &stato, richiesta->inChiaro, messaggio, &lung))
         return NEGOZIAZIONE_FALLITA;
-    if (!richiesta->inChiaro && AggiornamentoServizio(canale))
-        return NEGOZIAZIONE_FINE_THREAD;
+    if (!richiesta->inChiaro) {
+        switch (AggiornamentoServizio(canale)) {
+        case 1:
+            return NEGOZIAZIONE_FINE_THREAD;
+        case 2:
+            return NEGOZIAZIONE_AGGIORNATORE_IN_CORSO;
+        default:
+            break;
+        }
+    }
     /* I campi si cercano solo nei byte arrivati; una richiesta malformata non ha risposta. */
     numCampi = ControllaRichiesta(messaggio, lung, campi, &descrittore);
     if (numCampi == 0)

@@ -49,11 +49,21 @@ static void RimuoviFile(const char *path)
 }
 
 /* Senza handle ereditati, con l'ambiente del servizio; la riga di comando va in un'area scrivibile. */
-static int AvviaProgramma(const char *programma, const char *comando, const char *cartella, int attendi)
+/* Il processo avviato per ultimo con AVVIO_UNICO, finche' non se ne sa la fine; sotto il suo blocco. */
+static HANDLE processoUnico = NULL;
+
+static CRITICAL_SECTION *BloccoUnico(void)
+{
+    static CRITICAL_SECTION blocco;
+    static const int pronto = (InitializeCriticalSection(&blocco), 1);
+    (void)pronto;
+    return &blocco;
+}
+
+static int CreaProgramma(const char *programma, const char *comando, const char *cartella, PROCESS_INFORMATION *processo)
 {
     char rigaComando[DIM_RIGA_COMANDO];
     STARTUPINFOA avvio;
-    PROCESS_INFORMATION processo;
     size_t lung = strlen(comando);
 
     if (lung >= sizeof rigaComando)
@@ -62,13 +72,46 @@ static int AvviaProgramma(const char *programma, const char *comando, const char
     rigaComando[lung] = '\0';
     memset(&avvio, 0, sizeof avvio);
     avvio.cb = sizeof avvio;
-    memset(&processo, 0, sizeof processo);
-    if (!CreateProcessA(programma, rigaComando, NULL, NULL, FALSE, 0, NULL, cartella, &avvio, &processo))
+    memset(processo, 0, sizeof *processo);
+    if (!CreateProcessA(programma, rigaComando, NULL, NULL, FALSE, 0, NULL, cartella, &avvio, processo))
         return 0;
-    if (attendi)
+    CloseHandle(processo->hThread);
+    return 1;
+}
+
+/* Al piu' un processo alla volta: il precedente va finito prima che ne parta un altro. */
+static int AvviaUnico(const char *programma, const char *comando, const char *cartella)
+{
+    PROCESS_INFORMATION processo;
+    int esito = 0;
+
+    EnterCriticalSection(BloccoUnico());
+    if (processoUnico != NULL && WaitForSingleObject(processoUnico, 0) == WAIT_TIMEOUT) {
+        esito = AVVIO_GIA_IN_CORSO;
+        goto fine;
+    }
+    if (processoUnico != NULL)
+        CloseHandle(processoUnico);
+    processoUnico = NULL;
+    esito = CreaProgramma(programma, comando, cartella, &processo);
+    if (esito)
+        processoUnico = processo.hProcess;
+fine:
+    LeaveCriticalSection(BloccoUnico());
+    return esito;
+}
+
+static int AvviaProgramma(const char *programma, const char *comando, const char *cartella, int modo)
+{
+    PROCESS_INFORMATION processo;
+
+    if (modo == AVVIO_UNICO)
+        return AvviaUnico(programma, comando, cartella);
+    if (!CreaProgramma(programma, comando, cartella, &processo))
+        return 0;
+    if (modo == AVVIO_ATTESA_FINE)
         WaitForSingleObject(processo.hProcess, INFINITE);
     CloseHandle(processo.hProcess);
-    CloseHandle(processo.hThread);
     return 1;
 }
 

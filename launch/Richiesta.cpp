@@ -326,6 +326,7 @@ TipoEsitoConversazione EsitoDaNegoziazione(int negoziazione)
 {
     switch (negoziazione) {
     case NEGOZIAZIONE_FINE_THREAD:
+    case NEGOZIAZIONE_AGGIORNATORE_IN_CORSO:
         return CONVERSAZIONE_AGGIORNAMENTO_SERVIZIO;
     case NEGOZIAZIONE_AVVISO_INVIATO:
         return CONVERSAZIONE_AVVISO_IN_CORSO;

@@ -28,6 +28,13 @@
 /* Contenuto di un file dei parametri: le righe fisse e i valori presi dal messaggio. */
 #define DIM_FILE_PARAMETRI (DIM_AREA_MESSAGGIO + 128)
 
+/* Come avviaProgramma avvia: senza attendere, attendendo la fine del processo, o senza attendere ma
+ * al piu' un processo alla volta fra quelli avviati cosi' da questo servizio. */
+#define AVVIO_SENZA_ATTESA 0
+#define AVVIO_ATTESA_FINE 1
+#define AVVIO_UNICO 2
+#define AVVIO_GIA_IN_CORSO 2
+
 /* I passi di sistema di una richiesta: esistenza di file e cartelle, scrittura di un file, avvio di
  * un programma, il blocco dell'aggiornamento dei formati. PassiLancioWin.cpp mette quelli veri
  * (PassiLancioPosix.cpp nella build nativa); le prove e il fuzzing li sostituiscono. Nessun passo
@@ -40,9 +47,10 @@ typedef struct PassiLancio {
     void (*rimuoviFile)(const char *path);
     /* Avvia il programma (percorso completo: il sistema non lo cerca altrove) con la riga di comando
      * data, senza handle ereditati, con l'ambiente del servizio e cartella come cartella corrente;
-     * con attendi aspetta la fine del processo. 1 se avviato; se no l'errore di sistema resta
+     * modo e' uno degli AVVIO_*. 1 se avviato; AVVIO_GIA_IN_CORSO (solo con AVVIO_UNICO) se il
+     * programma avviato prima in quel modo gira ancora; 0 se fallito, e l'errore di sistema resta
      * l'ultimo del thread. */
-    int (*avviaProgramma)(const char *programma, const char *comando, const char *cartella, int attendi);
+    int (*avviaProgramma)(const char *programma, const char *comando, const char *cartella, int modo);
     /* Il solo blocco di tutto il processo: controllo del marcatore, strumento, rimozione. */
     void (*bloccaFormati)(void);
     void (*sbloccaFormati)(void);
@@ -174,7 +182,8 @@ int PathAggiornatore(char *path, size_t dim);
 int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione);
 /* Se c'e' tarnel.new nell'ambiente in linea (e non e' in corso un aggiornamento dell'applicativo),
  * avvisa il client e avvia updqorservice.exe: rende 1, il thread deve finire senza chiudere la
- * connessione. Altrimenti 0. */
+ * connessione. Se l'aggiornatore avviato prima gira ancora, solo l'avviso: rende 2, il chiamante
+ * chiude. Altrimenti 0. */
 int AggiornamentoServizio(CanaleRete *canale);
 
 /* ---- Negoziazione della richiesta (NegoziazioneRichiesta.cpp) ---- */
@@ -188,6 +197,8 @@ int AggiornamentoServizio(CanaleRete *canale);
 #define NEGOZIAZIONE_AVVISO_INVIATO 3
 /* Richiesta malformata, o cartella di lavoro o programma che non si possono preparare. */
 #define NEGOZIAZIONE_RIFIUTATA 4
+/* Aggiornamento del servizio gia' avviato e in corso: il client ha avuto l'avviso. */
+#define NEGOZIAZIONE_AGGIORNATORE_IN_CORSO 5
 
 /* Scambio chiavi, richiesta, risposta, controlli di aggiornamento, cartella di lavoro e programma,
  * in LIMITE_NEGOZIAZIONE_MS al piu' (orologio di passiLancio). RIUSCITA: il record e' completo.

@@ -549,10 +549,18 @@ TEST_F(LancioCliente, AvvisoDiAggiornamentoDelServizioEAggiornatore)
     EXPECT_EQ(FATTO, chiaro.codice) << chiaro.errore;
     EXPECT_TRUE(RapportiDi(BIN, "updqorservice.exe").empty());
 
-    EsitoCliente esito = EseguiCliente("avvia PROG");
-    EXPECT_EQ(AGG_SERVIZIO, esito.codice) << esito.errore;
-    EXPECT_EQ(std::string("avviso servizio: ") + TESTO_SERVIZIO + "\n", esito.uscita);
-    std::vector<std::string> rapporti = AttendiRapporti(BIN, "updqorservice.exe");
+    /* Tre client mentre l'aggiornatore gira: tre avvisi, un solo aggiornatore. */
+    SetEnvironmentVariableA("UPDQORSERVICE_ATTESA_MS", "4000");
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        EsitoCliente esito = EseguiCliente("avvia PROG");
+        EXPECT_EQ(AGG_SERVIZIO, esito.codice) << esito.errore;
+        EXPECT_EQ(std::string("avviso servizio: ") + TESTO_SERVIZIO + "\n", esito.uscita);
+        if (i == 0)
+            AttendiRapporti(BIN, "updqorservice.exe");
+    }
+    SetEnvironmentVariableA("UPDQORSERVICE_ATTESA_MS", NULL);
+    std::vector<std::string> rapporti = RapportiDi(BIN, "updqorservice.exe");
     ASSERT_EQ(1u, rapporti.size());
     Rapporto r = LeggiRapporto(rapporti[0]);
     EXPECT_EQ(std::string(BIN) + "\\updqorservice.exe tarnel.exe tarnel.new", r.comando);

@@ -268,22 +268,28 @@ TEST_F(NegoziazioneNativa, AvvisoDiAggiornamentoApplicativoNeiTreModi)
 TEST_F(NegoziazioneNativa, NuovoServizioSoloCifratoAvvisaEFinisceIlThread)
 {
     finti.file.insert(BIN + "\\tarnel.new");
-    for (bool riesce : {true, false}) {
+    // Avviato, non avviato, o il precedente che gira ancora: l'avviso arriva sempre.
+    for (int riesce : {1, 0, AVVIO_GIA_IN_CORSO}) {
         SCOPED_TRACE(riesce);
         finti.avviati.clear();
         finti.avvioRiesce = riesce;
         SvuotaLogMemoria();
-        EXPECT_EQ(NEGOZIAZIONE_FINE_THREAD, Negozia(Apertura(false, Corpo(Testa("PROG")))));
+        EXPECT_EQ(riesce == AVVIO_GIA_IN_CORSO ? NEGOZIAZIONE_AGGIORNATORE_IN_CORSO : NEGOZIAZIONE_FINE_THREAD,
+                  Negozia(Apertura(false, Corpo(Testa("PROG")))));
         std::string dopoChiave((const char *)finto.inviati.data() + DIM_CHIAVE, finto.inviati.size() - DIM_CHIAVE);
         EXPECT_EQ("00005PANIC00124E' in corso l'aggiornamento del servizio di attivazione applicativi QOR:\n"
                   "attendere alcuni istanti e ritentare la connessione00000",
                   dopoChiave);
         const std::string comando = BIN + "\\updqorservice.exe tarnel.exe tarnel.new";
-        EXPECT_EQ(std::vector<std::string>{BIN + "\\updqorservice.exe | " + comando + " | " + BIN + " | 0"},
+        EXPECT_EQ(std::vector<std::string>{BIN + "\\updqorservice.exe | " + comando + " | " + BIN + " | 2"},
                   finti.avviati);
-        EXPECT_THAT(TestoLogMemoria(), HasSubstr(std::string(riesce ? "Attivata" : "Impossibile attivare") +
-                                                 " la procedura di aggiornamento del Servizio di attivazione "
-                                                 "applicativi QOR: \"" + comando + "\"\n"));
+        if (riesce == AVVIO_GIA_IN_CORSO)
+            EXPECT_THAT(TestoLogMemoria(), HasSubstr("Procedura di aggiornamento del Servizio di attivazione applicativi "
+                                                     "QOR gia' in corso: nessun altro avvio, connessione chiusa\n"));
+        else
+            EXPECT_THAT(TestoLogMemoria(), HasSubstr(std::string(riesce ? "Attivata" : "Impossibile attivare") +
+                                                     " la procedura di aggiornamento del Servizio di attivazione "
+                                                     "applicativi QOR: \"" + comando + "\"\n"));
     }
     // In chiaro il nuovo servizio non si guarda.
     EXPECT_EQ(NEGOZIAZIONE_RIUSCITA, Negozia(Apertura(true, Corpo(Testa("PROG")))));

@@ -13,8 +13,8 @@
 struct PassiFinti {
     std::set<std::string> file, cartelle;     /* quelli che esistono */
     std::map<std::string, std::string> scritti; /* percorso -> contenuto */
-    std::vector<std::string> avviati;         /* "programma | comando | cartella | attendi" */
-    bool avvioRiesce = true;
+    std::vector<std::string> avviati;         /* "programma | comando | cartella | modo" */
+    int avvioRiesce = 1; /* quanto rende avviaProgramma: 1, 0 o AVVIO_GIA_IN_CORSO */
     bool scritturaRiesce = true;
     uint32_t orologioMs = 0; /* l'orologio dei passi: lo muove solo la prova */
 };

@@ -291,27 +291,3 @@ TEST_F(CicloAcceptProva, RafficaDiCinquantaClientServitiSubito)
     RecordProperty("millisecondi", (int)durata);
     Ferma();
 }
-
-/* Una procedura che finisce il proprio thread dall'interno, come fa l'aggiornamento del servizio. */
-static void ConnessioneCheEsceDalThread(SocketRete parametro, EsitoConversazione *)
-{
-    closesocket((SOCKET)parametro);
-    ++connessioniAttive;
-    ExitThread(0);
-}
-
-TEST_F(CicloAcceptProva, ThreadFinitoConExitThreadLiberaLaConversazione)
-{
-    // Con una sola conversazione per indirizzo, ognuna deve liberare il posto per la seguente.
-    avvio.procedura = ConnessioneCheEsceDalThread;
-    Avvia(PortaProva(105), 0, "MAXCLIENT=1\n");
-    for (int servite = 1; servite <= 3; servite++) {
-        for (int prova = 0; prova < 50 && connessioniAttive < servite; prova++) {
-            closesocket(ConnettiLoopback(PortaProva(105)));
-            Sleep(100);
-        }
-        ASSERT_EQ(servite, connessioniAttive.load());
-    }
-    Ferma();
-    ConfigAmmissioneDefault(&ammissioneServizio);
-}

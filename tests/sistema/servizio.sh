@@ -73,7 +73,7 @@ ostili reset "$PORTA" 600
 uscita=$(cliente --porta "$PORTA" versione 2>&1)
 verifica "600 connessioni chiuse con un reset prima dell'accept, poi la versione" grep -qx "versione: $versione" <<<"$uscita"
 verifica "600 reset: nessuna fine del listener" non_nel_log "il listener non accetta piu' connessioni"
-verifica "600 reset: lo stesso processo (un solo avvio nel log)" [ "$(conta_nel_log ': ServiceMain ')" -eq 1 ]
+verifica "600 reset: lo stesso processo (un solo avvio nel log)" [ "$(conta_nel_log ': ServiceMain - versione ')" -eq 1 ]
 echo "     reset: $(conta_nel_log 'CicloAccept - accept') righe di accept fallito"
 
 # Una richiesta un byte ogni 4 s: chiusa a 60 s dalla connessione, e intanto gli altri sono serviti.

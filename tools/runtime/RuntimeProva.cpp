@@ -20,7 +20,8 @@
  * il processo dopo RUNTIME_ATTESA_MS millisecondi (default 30000). Esce con 0, con 2 se socketComm
  * manca o l'handle non si usa.
  * kvix32a: scrive il rapporto, attende KVIX32A_ATTESA_MS millisecondi (default 0) ed esce con 0.
- * updqorservice e ogni altro nome: scrive il rapporto ed esce con 0. */
+ * updqorservice: lo stesso con UPDQORSERVICE_ATTESA_MS. Ogni altro nome: scrive il rapporto ed esce
+ * con 0. */
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -158,5 +159,7 @@ int main(void)
         return Dialogo(nome);
     if (strncmp(nome, "kvix32a", 7) == 0)
         Sleep(NumeroDaAmbiente("KVIX32A_ATTESA_MS", 0));
+    if (strncmp(nome, "updqorservice", 13) == 0)
+        Sleep(NumeroDaAmbiente("UPDQORSERVICE_ATTESA_MS", 0));
     return 0;
 }
