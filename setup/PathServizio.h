@@ -1,6 +1,7 @@
 /* setup/PathServizio.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
  * essere accessibile a LocalSystem. Intestazione portabile: le chiamate di sistema arrivano dal
- * chiamante come passi (PassiPathServizio), cosi' la scelta si prova senza dischi, sostituzioni o share veri. */
+ * chiamante come passi (PassiPathServizio), cosi' la scelta si prova senza dischi, sostituzioni o
+ * share veri. */
 #ifndef SETUP_PATHSERVIZIO_H
 #define SETUP_PATHSERVIZIO_H
 
