@@ -3,6 +3,7 @@
 
 #include "base/base.h"
 
+#include <stdio.h>
 #include <string.h>
 
 void FormattaTimestamp(char *area, size_t dim, int giorno, int mese, int anno, int ora, int minuto, int secondo)
@@ -62,4 +63,12 @@ void AggiungiCrLf(char *uscita, const char *testo, size_t lung)
             *uscita++ = '\r';
         *uscita++ = testo[i];
     }
+}
+
+void ScriviRecordErrore(int codice, const char *testoSistema, const char *formato, va_list argomenti)
+{
+    char testo[DIM_TESTO_ERRORE];
+
+    vsnprintf(testo, sizeof testo, formato, argomenti);
+    ScriviLog("%s: errore %d: %s", testo, codice, testoSistema != NULL ? testoSistema : "\n");
 }

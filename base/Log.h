@@ -3,6 +3,7 @@
 #ifndef BASE_LOG_H
 #define BASE_LOG_H
 
+#include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
 
@@ -38,6 +39,12 @@ int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)
 size_t DimensioneConCrLf(const char *testo, size_t lung);
 /* Copia il testo in uscita (almeno DimensioneConCrLf byte) con ogni LF scritto come CR LF. */
 void AggiungiCrLf(char *uscita, const char *testo, size_t lung);
+
+/* Il record d'errore, lo stesso per LogWin.cpp e LogSemplice.cpp: il testo del chiamante da formato
+ * (al piu' DIM_TESTO_ERRORE byte), ": errore ", il codice, ": " e il testo di sistema (NULL: un a
+ * capo). Lo scrive con ScriviLog. */
+void ScriviRecordErrore(int codice, const char *testoSistema, const char *formato, va_list argomenti)
+    __attribute__((format(gnu_printf, 3, 0)));
 
 /* Solo per le prove (LogWin.cpp): il limite e l'intervallo del controllo al posto di quelli veri. */
 void RegolaRotazioneLog(uint64_t limite, uint32_t intervalloMs);

@@ -2,6 +2,8 @@
  * Non entra nel prodotto, che ha LogWin.cpp. */
 #include "base/base.h"
 
+#include "base/Log.h"
+
 #include <stdarg.h>
 #include <stdio.h>
 
@@ -21,13 +23,12 @@ void ScriviLog(const char *formato, ...)
 void ScriviLogErrore(const char *formato, ...)
 {
     int codice = UltimoErroreSistema();
-    char testo[512];
     va_list argomenti;
 
+    /* Senza testo di sistema: il record finisce con l'a capo. */
     va_start(argomenti, formato);
-    vsnprintf(testo, sizeof testo, formato, argomenti);
+    ScriviRecordErrore(codice, NULL, formato, argomenti);
     va_end(argomenti);
-    ScriviLog("%s: errore %d: \n", testo, codice);
 }
 
 const char *pathFileLog(void)

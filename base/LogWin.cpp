@@ -234,17 +234,15 @@ void ScriviLogErrore(const char *formato, ...)
 {
     DWORD codice = GetLastError();
     char *testoSistema = NULL;
-    char testo[DIM_TESTO_ERRORE];
     va_list argomenti;
 
     /* Senza IGNORE_INSERTS un testo di sistema con %1 leggerebbe argomenti che non ci sono. */
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                    NULL, codice, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), (LPSTR)&testoSistema, 0, NULL);
-    va_start(argomenti, formato);
-    vsnprintf(testo, sizeof testo, formato, argomenti);
-    va_end(argomenti);
     SetLastError(codice);
-    ScriviLog("%s: errore %d: %s", testo, (int)codice, testoSistema != NULL ? testoSistema : "\n");
+    va_start(argomenti, formato);
+    ScriviRecordErrore((int)codice, testoSistema, formato, argomenti);
+    va_end(argomenti);
     if (testoSistema != NULL)
         LocalFree(testoSistema);
     SetLastError(codice);

@@ -62,12 +62,12 @@ typedef int SocketRete;
 #endif
 
 /* ---- Passi di sistema sostituibili ----
- * Nelle prove cio' che tocca il sistema si sostituisce con un record di puntatori a procedura,
- * dichiarato nell'header della cartella. Se i passi servono a tutto il processo, il record e' un
- * globale, Passi<Nome> passi<Nome>, inizializzato con le procedure vere nel file *Win.cpp (o
- * *Posix.cpp): le prove e il fuzzing ne cambiano i campi e rimettono il record salvato. Se servono a
- * una sola routine portabile, e' il chiamante a passarle il record con le procedure vere (PassiAccept
- * a CicloAcceptPassi), e le prove il loro. */
+ * Le prove e il fuzzing sostituiscono cio' che tocca il sistema con un record di puntatori a
+ * procedura, Passi<Nome>, dichiarato nell'header della cartella, in una di due forme. Di solito
+ * un'istanza globale passi<Nome> inizializzata con le procedure vere nel file *Win.cpp (o
+ * *Posix.cpp): le prove ne copiano il record all'inizio e lo rimettono alla fine. Per una routine
+ * portabile chiamata da un solo adattatore Win, il record con il suo contesto e' un parametro:
+ * l'adattatore passa le procedure vere, le prove le loro (PassiAccept, PassiPathServizio). */
 
 /* ---- Nomi comuni ---- */
 

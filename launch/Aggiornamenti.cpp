@@ -124,7 +124,6 @@ int AggiornamentoInCorso(CanaleRete *canale, int inChiaro, int compressione)
 
 int AggiornamentoServizio(CanaleRete *canale)
 {
-    static const char titolo[] = "Servizio di attivazione applicativi QOR";
     char marcatore[DIM_PATH];
     char radiceLocale[DIM_PATH];
     char cartella[DIM_PATH];
@@ -150,14 +149,14 @@ int AggiornamentoServizio(CanaleRete *canale)
     avviato = passiLancio.avviaProgramma(programma, comando, cartella, AVVIO_UNICO);
     if (avviato == AVVIO_GIA_IN_CORSO) {
         /* Un secondo aggiornatore litigherebbe con il primo sugli stessi file. */
-        ScriviLog("Procedura di aggiornamento del %s gia' in corso: nessun altro avvio, connessione chiusa\n", titolo);
+        ScriviLog("Procedura di aggiornamento del %s gia' in corso: nessun altro avvio, connessione chiusa\n", NOME_VISUALIZZATO);
         return 2;
     }
     if (!avviato) {
         ScriviLogErrore("CreateProcess");
-        ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
+        ScriviLog("Impossibile attivare la procedura di aggiornamento del %s: \"%s\"\n", NOME_VISUALIZZATO, comando);
     } else {
-        ScriviLog("Attivata la procedura di aggiornamento del %s: \"%s\"\n", titolo, comando);
+        ScriviLog("Attivata la procedura di aggiornamento del %s: \"%s\"\n", NOME_VISUALIZZATO, comando);
     }
     return 1;
 }

@@ -8,8 +8,6 @@
 
 #include <string.h>
 
-#define LUNG_CODICE_ACCETTAZIONE 4
-
 /* Riceve la richiesta nel modo della conversazione; 1 se arrivata. */
 static int RiceviRichiesta(CanaleRete *canale, StatoCifratura *stato, int inChiaro, uint8_t *messaggio, int *lung)
 {
@@ -40,15 +38,16 @@ static int InviaRisposta(CanaleRete *canale, StatoCifratura *stato, int inChiaro
 }
 
 /* Dal controllo dell'aggiornamento in corso al programma; rende l'esito della negoziazione. */
-static int PreparaCartellaEProgramma(CanaleRete *canale, const uint8_t *messaggio, const CampoLista *campi,
-                                     int numCampi, RichiestaClient *richiesta)
+static int PreparaCartellaEProgramma(CanaleRete *canale, const DescrittoreRichiesta *descrittore,
+                                     const uint8_t *messaggio, const CampoLista *campi, int numCampi,
+                                     RichiestaClient *richiesta)
 {
     if (AggiornamentoInCorso(canale, richiesta->inChiaro, richiesta->compressione)) {
         ScriviLog("Impossibile attivare il programma: aggiornamento in corso...\n");
         return NEGOZIAZIONE_AVVISO_INVIATO;
     }
     AggiornamentoFormati();
-    if (!CambiaWorkingDirectory(richiesta) || !SmistamentoProgramma(messaggio, campi, numCampi, richiesta))
+    if (!CambiaWorkingDirectory(richiesta) || !SmistamentoProgramma(descrittore, messaggio, campi, numCampi, richiesta))
         return NEGOZIAZIONE_RIFIUTATA;
     return NEGOZIAZIONE_RIUSCITA;
 }
@@ -135,6 +134,7 @@ static int Negozia(CanaleRete *canale, RichiestaClient *richiesta)
     StatoCifratura stato;
     uint8_t messaggio[DIM_AREA_MESSAGGIO];
     CampoLista campi[MAX_CAMPI_RICHIESTA];
+    const DescrittoreRichiesta *descrittore = NULL;
     int lung = 0;
     int numCampi = 0;
     int esito = 0;
@@ -159,14 +159,14 @@ static int Negozia(CanaleRete *canale, RichiestaClient *richiesta)
         }
     }
     /* I campi si cercano solo nei byte arrivati; una richiesta malformata non ha risposta. */
-    numCampi = ControllaRichiesta(messaggio, lung, campi);
+    numCampi = ControllaRichiesta(messaggio, lung, campi, &descrittore);
     if (numCampi == 0)
         return NEGOZIAZIONE_RIFIUTATA;
     richiesta->compressione = campi[3].lung > 0 && messaggio[campi[3].inizio] == 'S';
     memcpy(messaggio + campi[0].inizio, richiesta->inChiaro ? "0101" : "0109", LUNG_CODICE_ACCETTAZIONE);
     if (!InviaRisposta(canale, &stato, richiesta->inChiaro, messaggio, lung))
         return NEGOZIAZIONE_FALLITA;
-    return PreparaCartellaEProgramma(canale, messaggio, campi, numCampi, richiesta);
+    return PreparaCartellaEProgramma(canale, descrittore, messaggio, campi, numCampi, richiesta);
 }
 
 int NegoziazioneRichiestaCanale(CanaleRete *canale, RichiestaClient *richiesta)

@@ -5,14 +5,13 @@
 
 #include "base/base.h"
 
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 int32_t contatoreFileParametri = 0;
 
-/* Il codice di accettazione si scrive sui primi 4 caratteri del campo 0. */
-#define LUNG_CODICE_ACCETTAZIONE 4
 /* Campi sempre letti: 0, 3 e 4. */
 #define CAMPI_MINIMI 5
 
@@ -22,27 +21,6 @@ void InizializzaRichiesta(RichiestaClient *richiesta)
     richiesta->carAnnoFisc = '*';
 }
 
-static int InizioCon(const uint8_t *contenuto, int lung, const char *prefisso)
-{
-    size_t n = strlen(prefisso);
-    return lung >= (int)n && memcmp(contenuto, prefisso, n) == 0;
-}
-
-TipoRichiesta TipoDaProgramma(const uint8_t *programma, int lung)
-{
-    if (InizioCon(programma, lung, "cmd/unix/kelvatlog3"))
-        return RICHIESTA_KELVATLOG3;
-    if (InizioCon(programma, lung, "cmd/unix/kelvatlog5"))
-        return RICHIESTA_KELVATLOG5;
-    if (InizioCon(programma, lung, "cmd/unix/kelvatlog6"))
-        return RICHIESTA_KELVATLOG6;
-    if (InizioCon(programma, lung, "cmd/unix/kelvatlog2"))
-        return RICHIESTA_KELVATLOG2;
-    if (InizioCon(programma, lung, "sysadmin"))
-        return RICHIESTA_VERSIONE;
-    return RICHIESTA_ORDINARIA;
-}
-
 /* Come un campo testo va controllato: la dimensione del suo posto (0 = nessun limite) e se finisce
  * nel file dei parametri, dove un a capo aggiungerebbe righe. */
 typedef struct RegolaTesto {
@@ -50,6 +28,46 @@ typedef struct RegolaTesto {
     int posto;
     int nelFile;
 } RegolaTesto;
+
+/* Da dove viene il carattere dell'anno fiscale: da nessun campo, dal primo carattere del campo (se
+ * la richiesta arriva fino a lui), dal testo dell'anno di kelvatlog3. */
+typedef enum ModoAnno { ANNO_NESSUNO, ANNO_PRIMO_CARATTERE, ANNO_KELVATLOG3 } ModoAnno;
+/* Dove vanno i valori dei parametri: da nessuna parte, nel file kl<N>.cfg, nel record (e di li'
+ * nel blocco d'ambiente del runtime). */
+typedef enum DoveParametri { PARAMETRI_NESSUNO, PARAMETRI_NEL_FILE, PARAMETRI_NEL_RECORD } DoveParametri;
+
+/* Tutto cio' che un tipo di richiesta legge, controlla e scrive. Un campo -1 non c'e'. */
+struct DescrittoreRichiesta {
+    TipoRichiesta tipo;
+    const char *prefisso; /* inizio del campo 4; NULL: ogni altro programma */
+    int campiMinimi;      /* i campi che il tipo legge sempre */
+    const RegolaTesto *testi;
+    int numTesti;
+    /* INFOSTART: letto, e controllato, solo quando e' l'ultimo campo della richiesta. */
+    const RegolaTesto *infoStart;
+    ModoAnno modoAnno;
+    int campoAnno;
+    int campoProdotto;
+    int campoAmbienteDuplicato; /* vuoto: l'ambiente in linea */
+    DoveParametri doveParametri;
+    /* I campi delle righe PROGRA, CONFIG, STUDIO, OPERAT, APPLIC, PARPAS e DESCPR, quante ne ha. */
+    const int *campiParametri;
+    int numParametri;
+    int avvioSP;
+    int richiestaVersione;
+};
+
+/* Le righe dei parametri nell'ordine delle liste dei campi: il nome nel file e il posto nel record. */
+static const struct {
+    const char *nome;
+    size_t posto;
+} PARAMETRI[] = {
+    {"PROGRA", offsetof(RichiestaClient, progra)}, {"CONFIG", offsetof(RichiestaClient, config)},
+    {"STUDIO", offsetof(RichiestaClient, studio)}, {"OPERAT", offsetof(RichiestaClient, operat)},
+    {"APPLIC", offsetof(RichiestaClient, applic)}, {"PARPAS", offsetof(RichiestaClient, parpas)},
+    {"DESCPR", offsetof(RichiestaClient, descpr)},
+};
+#define NUM_PARAMETRI (int)(sizeof PARAMETRI / sizeof PARAMETRI[0])
 
 static const RegolaTesto TESTI_KELVATLOG3[] = {
     {5, DIM_PRODOTTO, 0}, {6, 0, 1}, {7, 0, 1}, {8, 0, 1}, {9, 0, 1}, {10, 0, 1},
@@ -64,6 +82,65 @@ static const RegolaTesto TESTI_KELVATLOG6[] = {
     {11, DIM_TESTO_RICHIESTA, 0},
 };
 static const RegolaTesto TESTO_INFOSTART = {14, DIM_TESTO_RICHIESTA, 0};
+static const int CAMPI_PARAMETRI_KELVATLOG3[] = {9, 13, 6, 7, 8, 10};
+/* kelvatlog5 li scrive nel file, kelvatlog6 nel record: gli stessi campi. */
+static const int CAMPI_PARAMETRI_KELVATLOG56[] = {8, 11, 5, 6, 7, 9, 10};
+
+/* Una lista di una riga del tipo: il suo inizio e quanti elementi ha. */
+#define LISTA(lista) lista, (int)(sizeof lista / sizeof lista[0])
+
+/* Un tipo per riga, i prefissi nell'ordine in cui si cercano; l'ultima riga vale per ogni altro
+ * programma. Per riga: tipo, prefisso, campi letti; testi controllati, INFOSTART; anno (modo e
+ * campo), prodotto, ambiente duplicato; parametri (dove e campi); avvioSP, richiesta di versione. */
+static const DescrittoreRichiesta DESCRITTORI[] = {
+    {RICHIESTA_KELVATLOG3, "cmd/unix/kelvatlog3", 14,
+     LISTA(TESTI_KELVATLOG3), NULL,
+     ANNO_KELVATLOG3, 11, 5, 12,
+     PARAMETRI_NEL_FILE, LISTA(CAMPI_PARAMETRI_KELVATLOG3), 0, 0},
+    {RICHIESTA_KELVATLOG5, "cmd/unix/kelvatlog5", 12,
+     LISTA(TESTI_KELVATLOG5), &TESTO_INFOSTART,
+     ANNO_PRIMO_CARATTERE, 13, -1, -1,
+     PARAMETRI_NEL_FILE, LISTA(CAMPI_PARAMETRI_KELVATLOG56), 1, 0},
+    {RICHIESTA_KELVATLOG6, "cmd/unix/kelvatlog6", 12,
+     LISTA(TESTI_KELVATLOG6), NULL,
+     ANNO_PRIMO_CARATTERE, 13, -1, -1,
+     PARAMETRI_NEL_RECORD, LISTA(CAMPI_PARAMETRI_KELVATLOG56), 1, 0},
+    {RICHIESTA_KELVATLOG2, "cmd/unix/kelvatlog2", CAMPI_MINIMI,
+     NULL, 0, NULL,
+     ANNO_PRIMO_CARATTERE, 6, -1, -1,
+     PARAMETRI_NESSUNO, NULL, 0, 0, 0},
+    {RICHIESTA_VERSIONE, "sysadmin", CAMPI_MINIMI,
+     NULL, 0, NULL,
+     ANNO_NESSUNO, -1, -1, -1,
+     PARAMETRI_NESSUNO, NULL, 0, 0, 1},
+    {RICHIESTA_ORDINARIA, NULL, CAMPI_MINIMI,
+     NULL, 0, NULL,
+     ANNO_NESSUNO, -1, -1, -1,
+     PARAMETRI_NESSUNO, NULL, 0, 0, 0},
+};
+static_assert((int)(sizeof CAMPI_PARAMETRI_KELVATLOG56 / sizeof(int)) == NUM_PARAMETRI, "ogni riga dei parametri");
+static_assert((int)(sizeof CAMPI_PARAMETRI_KELVATLOG3 / sizeof(int)) <= NUM_PARAMETRI, "righe dei parametri");
+
+static int InizioCon(const uint8_t *contenuto, int lung, const char *prefisso)
+{
+    size_t n = strlen(prefisso);
+    return lung >= (int)n && memcmp(contenuto, prefisso, n) == 0;
+}
+
+/* La riga del tipo dal contenuto del campo 4 (confronto del solo prefisso). */
+static const DescrittoreRichiesta *DescrittoreDaProgramma(const uint8_t *programma, int lung)
+{
+    const DescrittoreRichiesta *d = DESCRITTORI;
+
+    while (d->prefisso != NULL && !InizioCon(programma, lung, d->prefisso))
+        d++;
+    return d;
+}
+
+TipoRichiesta TipoDaProgramma(const uint8_t *programma, int lung)
+{
+    return DescrittoreDaProgramma(programma, lung)->tipo;
+}
 
 /* Controlla un campo testo secondo la regola; 0 con la riga di log se non va. */
 static int ControllaTesto(const uint8_t *corpo, const CampoLista *campi, RegolaTesto regola)
@@ -90,47 +167,33 @@ static int ControllaTesto(const uint8_t *corpo, const CampoLista *campi, RegolaT
     return 1;
 }
 
-static int ControllaTesti(const uint8_t *corpo, const CampoLista *campi, const RegolaTesto *regole, int numRegole)
+/* 1 se la richiesta ha il campo INFOSTART del tipo. */
+static int ConInfoStart(const DescrittoreRichiesta *d, int numCampi)
 {
-    for (int i = 0; i < numRegole; i++)
-        if (!ControllaTesto(corpo, campi, regole[i]))
+    return d->infoStart != NULL && numCampi == d->infoStart->indice + 1;
+}
+
+/* I campi che il tipo legge: quanti ne servono e i testi che copia. */
+static int ControllaTipo(const DescrittoreRichiesta *d, const uint8_t *corpo, const CampoLista *campi, int numCampi)
+{
+    if (numCampi < d->campiMinimi) {
+        ScriviLog("NegoziazioneRichiesta - richiesta rifiutata: %d campi, il programma ne legge %d\n", numCampi,
+                  d->campiMinimi);
+        return 0;
+    }
+    if (ConInfoStart(d, numCampi) && !ControllaTesto(corpo, campi, *d->infoStart))
+        return 0;
+    for (int i = 0; i < d->numTesti; i++)
+        if (!ControllaTesto(corpo, campi, d->testi[i]))
             return 0;
     return 1;
 }
 
-/* I campi che il tipo legge: quanti ne servono e i testi che copia. */
-static int ControllaTipo(const uint8_t *corpo, const CampoLista *campi, int numCampi)
-{
-    TipoRichiesta tipo = TipoDaProgramma(corpo + campi[4].inizio, campi[4].lung);
-    int minimo = CAMPI_MINIMI;
-
-    if (tipo == RICHIESTA_KELVATLOG3)
-        minimo = 14;
-    else if (tipo == RICHIESTA_KELVATLOG5 || tipo == RICHIESTA_KELVATLOG6)
-        minimo = 12;
-    if (numCampi < minimo) {
-        ScriviLog("NegoziazioneRichiesta - richiesta rifiutata: %d campi, il programma ne legge %d\n", numCampi,
-                  minimo);
-        return 0;
-    }
-    switch (tipo) {
-    case RICHIESTA_KELVATLOG3:
-        return ControllaTesti(corpo, campi, TESTI_KELVATLOG3, sizeof TESTI_KELVATLOG3 / sizeof TESTI_KELVATLOG3[0]);
-    case RICHIESTA_KELVATLOG5:
-        if (numCampi == 15 && !ControllaTesto(corpo, campi, TESTO_INFOSTART))
-            return 0;
-        return ControllaTesti(corpo, campi, TESTI_KELVATLOG5, sizeof TESTI_KELVATLOG5 / sizeof TESTI_KELVATLOG5[0]);
-    case RICHIESTA_KELVATLOG6:
-        return ControllaTesti(corpo, campi, TESTI_KELVATLOG6, sizeof TESTI_KELVATLOG6 / sizeof TESTI_KELVATLOG6[0]);
-    default:
-        return 1;
-    }
-}
-
-int ControllaRichiesta(const uint8_t *corpo, int lung, CampoLista *campi)
+int ControllaRichiesta(const uint8_t *corpo, int lung, CampoLista *campi, const DescrittoreRichiesta **descrittore)
 {
     int numCampi = LeggiListaCampi(corpo, lung, campi, MAX_CAMPI_RICHIESTA);
 
+    *descrittore = NULL;
     if (numCampi == LISTA_TROPPI_CAMPI) {
         ScriviLog("NegoziazioneRichiesta - richiesta rifiutata: piu' di %d campi\n", MAX_CAMPI_RICHIESTA);
         return 0;
@@ -151,7 +214,11 @@ int ControllaRichiesta(const uint8_t *corpo, int lung, CampoLista *campi)
                   CAMPI_MINIMI);
         return 0;
     }
-    return ControllaTipo(corpo, campi, numCampi) ? numCampi : 0;
+    const DescrittoreRichiesta *d = DescrittoreDaProgramma(corpo + campi[4].inizio, campi[4].lung);
+    if (!ControllaTipo(d, corpo, campi, numCampi))
+        return 0;
+    *descrittore = d;
+    return numCampi;
 }
 
 /* Il testo di un campo controllato: il contenuto stesso, terminato da zero entro il campo. */
@@ -182,14 +249,12 @@ char CarattereAnnoKelvatlog3(const char *anno)
     return c != '\0' ? c : '*';
 }
 
-int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista *campi, RichiestaClient *richiesta)
+/* Il file dei parametri nella cartella etc della cartella prg di dirAmbiente, con il nome relativo
+ * ".\etc\kl<N>.cfg" in fileParametri (il runtime lo legge dalla sua cartella corrente): la riga
+ * UTENTE vuota e una riga per ogni campo della lista. 1 se il file e' stato creato. */
+static int CreaFileParametri(const DescrittoreRichiesta *d, const uint8_t *corpo, const CampoLista *campi,
+                             RichiestaClient *richiesta)
 {
-    /* Righe PROGRA, CONFIG, STUDIO, OPERAT, APPLIC, PARPAS e, per kelvatlog5, DESCPR. */
-    static const int CAMPI_KELVATLOG3[] = {9, 13, 6, 7, 8, 10};
-    static const int CAMPI_KELVATLOG5[] = {8, 11, 5, 6, 7, 9, 10};
-    static const char *const NOMI[] = {"PROGRA", "CONFIG", "STUDIO", "OPERAT", "APPLIC", "PARPAS", "DESCPR"};
-    const int *indici = tipo == RICHIESTA_KELVATLOG3 ? CAMPI_KELVATLOG3 : CAMPI_KELVATLOG5;
-    int numRighe = tipo == RICHIESTA_KELVATLOG3 ? 6 : 7;
     int32_t numero = __atomic_fetch_add(&contatoreFileParametri, 1, __ATOMIC_SEQ_CST);
     char path[DIM_PATH];
     char contenuto[DIM_FILE_PARAMETRI];
@@ -201,9 +266,9 @@ int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista
     /* Righe con CR LF scritti qui: le stesse su ogni piattaforma. I valori stanno nel messaggio, che
      * con le righe fisse entra sempre nel contenuto. */
     lung = snprintf(contenuto, sizeof contenuto, "UTENTE=\r\n");
-    for (int i = 0; i < numRighe && lung < (int)sizeof contenuto; i++)
-        lung += snprintf(contenuto + lung, sizeof contenuto - (size_t)lung, "%s=%s\r\n", NOMI[i],
-                         Testo(corpo, campi, indici[i]));
+    for (int i = 0; i < d->numParametri && lung < (int)sizeof contenuto; i++)
+        lung += snprintf(contenuto + lung, sizeof contenuto - (size_t)lung, "%s=%s\r\n", PARAMETRI[i].nome,
+                         Testo(corpo, campi, d->campiParametri[i]));
     if (lung >= (int)sizeof contenuto)
         lung = (int)sizeof contenuto - 1;
     if (!intero || !passiLancio.scriviFile(path, contenuto, lung)) {
@@ -213,63 +278,48 @@ int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista
     return 1;
 }
 
-static int Kelvatlog3(const uint8_t *corpo, const CampoLista *campi, RichiestaClient *richiesta)
+/* I parametri nel record: UTENTE e' un blank, gli altri i campi della lista. */
+static void ParametriNelRecord(const DescrittoreRichiesta *d, const uint8_t *corpo, const CampoLista *campi,
+                               RichiestaClient *richiesta)
 {
-    CopiaTesto(richiesta->prodotto, sizeof richiesta->prodotto, Testo(corpo, campi, 5));
-    if (!CreaFileParametri(RICHIESTA_KELVATLOG3, corpo, campi, richiesta))
-        return 0;
-    richiesta->carAnnoFisc = CarattereAnnoKelvatlog3(Testo(corpo, campi, 11));
-    if (Testo(corpo, campi, 12)[0] != '\0')
-        return CambiaAmbienteDuplicato(Testo(corpo, campi, 12), richiesta);
-    return 1;
-}
-
-static int Kelvatlog5(const uint8_t *corpo, const CampoLista *campi, int numCampi, RichiestaClient *richiesta)
-{
-    richiesta->avvioSP = 1;
-    if (numCampi >= 14)
-        richiesta->carAnnoFisc = PrimoCarattere(corpo, &campi[13]);
-    if (numCampi == 15)
-        CopiaTesto(richiesta->infoStart, sizeof richiesta->infoStart, Testo(corpo, campi, 14));
-    return CreaFileParametri(RICHIESTA_KELVATLOG5, corpo, campi, richiesta);
-}
-
-static void Kelvatlog6(const uint8_t *corpo, const CampoLista *campi, int numCampi, RichiestaClient *richiesta)
-{
-    richiesta->avvioSP = 1;
-    richiesta->parametriInEnvironment = 1;
-    if (numCampi >= 14)
-        richiesta->carAnnoFisc = PrimoCarattere(corpo, &campi[13]);
     CopiaTesto(richiesta->utente, sizeof richiesta->utente, " ");
-    CopiaTesto(richiesta->studio, sizeof richiesta->studio, Testo(corpo, campi, 5));
-    CopiaTesto(richiesta->operat, sizeof richiesta->operat, Testo(corpo, campi, 6));
-    CopiaTesto(richiesta->applic, sizeof richiesta->applic, Testo(corpo, campi, 7));
-    CopiaTesto(richiesta->progra, sizeof richiesta->progra, Testo(corpo, campi, 8));
-    CopiaTesto(richiesta->parpas, sizeof richiesta->parpas, Testo(corpo, campi, 9));
-    CopiaTesto(richiesta->descpr, sizeof richiesta->descpr, Testo(corpo, campi, 10));
-    CopiaTesto(richiesta->config, sizeof richiesta->config, Testo(corpo, campi, 11));
+    for (int i = 0; i < d->numParametri; i++)
+        CopiaTesto((char *)richiesta + PARAMETRI[i].posto, DIM_TESTO_RICHIESTA,
+                   Testo(corpo, campi, d->campiParametri[i]));
 }
 
-int SmistamentoProgramma(const uint8_t *corpo, const CampoLista *campi, int numCampi, RichiestaClient *richiesta)
+/* Il carattere dell'anno fiscale, se il tipo lo legge e la richiesta ne ha il campo. */
+static void AnnoFiscale(const DescrittoreRichiesta *d, const uint8_t *corpo, const CampoLista *campi, int numCampi,
+                        RichiestaClient *richiesta)
 {
-    switch (TipoDaProgramma(corpo + campi[4].inizio, campi[4].lung)) {
-    case RICHIESTA_KELVATLOG3:
-        return Kelvatlog3(corpo, campi, richiesta);
-    case RICHIESTA_KELVATLOG5:
-        return Kelvatlog5(corpo, campi, numCampi, richiesta);
-    case RICHIESTA_KELVATLOG6:
-        Kelvatlog6(corpo, campi, numCampi, richiesta);
-        return 1;
-    case RICHIESTA_KELVATLOG2:
-        if (numCampi >= 7)
-            richiesta->carAnnoFisc = PrimoCarattere(corpo, &campi[6]);
-        return 1;
-    case RICHIESTA_VERSIONE:
-        richiesta->richiestaVersione = 1;
-        return 1;
-    default:
-        return 1;
-    }
+    if (d->modoAnno == ANNO_KELVATLOG3)
+        richiesta->carAnnoFisc = CarattereAnnoKelvatlog3(Testo(corpo, campi, d->campoAnno));
+    else if (d->modoAnno == ANNO_PRIMO_CARATTERE && numCampi > d->campoAnno)
+        richiesta->carAnnoFisc = PrimoCarattere(corpo, &campi[d->campoAnno]);
+}
+
+int SmistamentoProgramma(const DescrittoreRichiesta *d, const uint8_t *corpo, const CampoLista *campi, int numCampi,
+                         RichiestaClient *richiesta)
+{
+    const char *duplicato = NULL;
+
+    richiesta->avvioSP = d->avvioSP;
+    richiesta->parametriInEnvironment = d->doveParametri == PARAMETRI_NEL_RECORD;
+    richiesta->richiestaVersione = d->richiestaVersione;
+    if (d->campoProdotto >= 0)
+        CopiaTesto(richiesta->prodotto, sizeof richiesta->prodotto, Testo(corpo, campi, d->campoProdotto));
+    AnnoFiscale(d, corpo, campi, numCampi, richiesta);
+    if (ConInfoStart(d, numCampi))
+        CopiaTesto(richiesta->infoStart, sizeof richiesta->infoStart, Testo(corpo, campi, d->infoStart->indice));
+    if (d->doveParametri == PARAMETRI_NEL_RECORD)
+        ParametriNelRecord(d, corpo, campi, richiesta);
+    else if (d->doveParametri == PARAMETRI_NEL_FILE && !CreaFileParametri(d, corpo, campi, richiesta))
+        return 0;
+    if (d->campoAmbienteDuplicato >= 0)
+        duplicato = Testo(corpo, campi, d->campoAmbienteDuplicato);
+    if (duplicato != NULL && duplicato[0] != '\0')
+        return CambiaAmbienteDuplicato(duplicato, richiesta);
+    return 1;
 }
 
 TipoEsitoConversazione EsitoDaNegoziazione(int negoziazione)

@@ -99,25 +99,31 @@ typedef enum TipoRichiesta {
  * lo porta a 0 all'avvio; poi cresce di uno per file, con un passo atomico. */
 extern int32_t contatoreFileParametri;
 
+/* Il codice di accettazione che la risposta scrive sui primi caratteri del campo 0. */
+#define LUNG_CODICE_ACCETTAZIONE 4
+
+/* I fatti di un tipo di richiesta (Richiesta.cpp, una riga per tipo): il prefisso del programma, i
+ * campi che legge, i controlli dei testi, dove vanno i parametri. */
+typedef struct DescrittoreRichiesta DescrittoreRichiesta;
+
 /* Il tipo di richiesta dal contenuto del campo 4 (confronto del solo prefisso). */
 TipoRichiesta TipoDaProgramma(const uint8_t *programma, int lung);
 /* Controlla una richiesta ricevuta (corpo di lung byte) prima della risposta: lista dei campi chiusa
  * da "00000", non piu' di 20 campi, campo 0 di almeno 4 byte, i campi che il tipo legge, i testi
  * copiati terminati da zero entro il campo e non piu' lunghi del loro posto, nessun a capo nei
  * valori del file dei parametri. Rende il numero dei campi (posizioni in campi, almeno
- * MAX_CAMPI_RICHIESTA posti), o 0 con una riga di log che dice il motivo. */
-int ControllaRichiesta(const uint8_t *corpo, int lung, CampoLista *campi);
+ * MAX_CAMPI_RICHIESTA posti) e in *descrittore il tipo, o 0 (e NULL) con una riga di log che dice
+ * il motivo. */
+int ControllaRichiesta(const uint8_t *corpo, int lung, CampoLista *campi, const DescrittoreRichiesta **descrittore);
 /* Carattere dell'anno fiscale di una richiesta kelvatlog3 dal testo dell'anno; l'asterisco se non
  * c'e' anno (anche quando il carattere verrebbe lo zero). */
 char CarattereAnnoKelvatlog3(const char *anno);
-/* Smistamento del programma del campo 4: riempie il record secondo il tipo, scrive il file dei
- * parametri, passa all'ambiente duplicato. 1 se riuscito. I campi sono gia' controllati da
- * ControllaRichiesta. */
-int SmistamentoProgramma(const uint8_t *corpo, const CampoLista *campi, int numCampi, RichiestaClient *richiesta);
-/* Scrive il file dei parametri nella cartella etc della cartella prg di dirAmbiente per una richiesta
- * kelvatlog3 o kelvatlog5 e ne mette il nome relativo ".\etc\kl<N>.cfg" in fileParametri (il
- * runtime lo legge dalla sua cartella corrente). 1 se il file e' stato creato. */
-int CreaFileParametri(TipoRichiesta tipo, const uint8_t *corpo, const CampoLista *campi, RichiestaClient *richiesta);
+/* Smistamento secondo il tipo che ControllaRichiesta ha trovato, sui campi che ha controllato:
+ * riempie il record, scrive il file dei parametri kl<N>.cfg nella cartella etc della cartella prg
+ * di dirAmbiente (kelvatlog3 e kelvatlog5; il nome relativo ".\etc\kl<N>.cfg" va in
+ * fileParametri), passa all'ambiente duplicato. 1 se riuscito. */
+int SmistamentoProgramma(const DescrittoreRichiesta *descrittore, const uint8_t *corpo, const CampoLista *campi,
+                         int numCampi, RichiestaClient *richiesta);
 
 /* ---- Cartella di lavoro (CartellaLavoro.cpp) ---- */
 

@@ -82,7 +82,7 @@ static int CreaServizio(SC_HANDLE gestore, const char *pathServizio, const char 
 int InstallazioneServizio(void)
 {
     SC_HANDLE gestore = NULL;
-    SondeInstallazione sonde = {NULL, DispositivoDrive, RicercaShare, RimappaDrive};
+    PassiPathServizio passi = {NULL, DispositivoDrive, RicercaShare, RimappaDrive};
     char pathMeStesso[DIM_PATH] = "";
     char drive[DIM_PATH] = "";
     char sistInfo[DIM_PATH] = "";
@@ -114,7 +114,7 @@ int InstallazioneServizio(void)
     ScriviLog("InstallazioneServizio - pathMeStesso = %s \t onlydrive = %s \t sistInfo = %s \t rootSistInfo = %s \n",
               pathMeStesso, drive, sistInfo, rootSistInfo);
     FormattaTesto(radiceDrive, sizeof radiceDrive, "%c:\\", drive[0]);
-    if (!ScegliPathServizio(&sonde, pathMeStesso, drive[0], GetDriveTypeA(radiceDrive) == DRIVE_FIXED, sistInfo,
+    if (!ScegliPathServizio(&passi, pathMeStesso, drive[0], GetDriveTypeA(radiceDrive) == DRIVE_FIXED, sistInfo,
                             pathServizio, sizeof pathServizio))
         goto fine;
     if (!AccessiCartellaAmbiente(drive[0], rootSistInfo))

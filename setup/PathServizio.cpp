@@ -1,5 +1,5 @@
 /* setup/PathServizio.cpp - scelta del percorso dell'eseguibile registrato come servizio e della
- * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come sonde (InstallazioneServizioWin.cpp). */
+ * cartella da aprire a LocalSystem. Le chiamate di sistema arrivano come passi (InstallazioneServizioWin.cpp). */
 #include "setup/PathServizio.h"
 
 #include "install/install.h"
@@ -24,13 +24,13 @@ static int ComponiPathServizio(const char *cartella, const char *sistInfo, char 
 
 /* Chiede il dispositivo del drive e lo registra nel log; se e' una sostituzione ("\??\cartella")
  * compone il percorso sotto la cartella. 1 sostituzione, 0 no, -1 percorso troppo lungo. */
-static int PathDaSostituzione(const SondeInstallazione *sonde, const char *nomeDrive, const char *sistInfo,
+static int PathDaSostituzione(const PassiPathServizio *passi, const char *nomeDrive, const char *sistInfo,
                               char *pathServizio, size_t dim)
 {
     char dispositivo[DIM_PATH] = "";
     const char *prefisso = NULL;
 
-    if (!sonde->dispositivoDrive(sonde->contesto, nomeDrive, dispositivo, sizeof dispositivo))
+    if (!passi->dispositivoDrive(passi->contesto, nomeDrive, dispositivo, sizeof dispositivo))
         dispositivo[0] = '\0';
     ScriviLog("InstallazioneServizio - drive = %s strPathShare = %s \n", nomeDrive, dispositivo);
     prefisso = strstr(dispositivo, "\\??\\");
@@ -42,7 +42,7 @@ static int PathDaSostituzione(const SondeInstallazione *sonde, const char *nomeD
     return 1;
 }
 
-int ScegliPathServizio(const SondeInstallazione *sonde, const char *pathMeStesso, char lettera, int driveFisso,
+int ScegliPathServizio(const PassiPathServizio *passi, const char *pathMeStesso, char lettera, int driveFisso,
                        const char *sistInfo, char *pathServizio, size_t dim)
 {
     char nomeDrive[3] = {lettera, ':', '\0'};
@@ -52,7 +52,7 @@ int ScegliPathServizio(const SondeInstallazione *sonde, const char *pathMeStesso
     pathServizio[0] = '\0';
     if (driveFisso) {
         ScriviLog("InstallazioneServizio - drive FISSO.\n");
-        sostituzione = PathDaSostituzione(sonde, nomeDrive, sistInfo, pathServizio, dim);
+        sostituzione = PathDaSostituzione(passi, nomeDrive, sistInfo, pathServizio, dim);
         if (sostituzione != 0)
             return sostituzione > 0;
         if (CopiaTesto(pathServizio, dim, pathMeStesso))
@@ -63,16 +63,16 @@ int ScegliPathServizio(const SondeInstallazione *sonde, const char *pathMeStesso
     }
 
     ScriviLog("InstallazioneServizio - drive REMOTO.\n");
-    if (sonde->ricercaShare(sonde->contesto, sistInfo, pathShare)) {
+    if (passi->ricercaShare(passi->contesto, sistInfo, pathShare)) {
         ScriviLog("InstallazioneServizio - RicercaNetShare TrovataShare = %s \n", pathShare);
         if (!ComponiPathServizio(pathShare, sistInfo, pathServizio, dim))
             return 0;
         ScriviLog("InstallazioneServizio - pathServizio = %s \n", pathServizio);
-        sonde->rimappaDrive(sonde->contesto, lettera, pathShare);
+        passi->rimappaDrive(passi->contesto, lettera, pathShare);
         return 1;
     }
     ScriviLog("InstallazioneServizio - RicercaNetShare Fallita.\n");
-    sostituzione = PathDaSostituzione(sonde, nomeDrive, sistInfo, pathServizio, dim);
+    sostituzione = PathDaSostituzione(passi, nomeDrive, sistInfo, pathServizio, dim);
     if (sostituzione != 0)
         return sostituzione > 0;
     /* Un drive di rete verso un'altra macchina: LocalSystem non vi arriverebbe. */

@@ -1,6 +1,7 @@
 /* setup/PathServizio.h - da dove il gestore dei servizi avviera' tarnel.exe e quale cartella deve
  * essere accessibile a LocalSystem. Intestazione portabile: le chiamate di sistema arrivano dal
- * chiamante come sonde, cosi' la scelta si prova senza dischi, sostituzioni o share veri. */
+ * chiamante come passi (PassiPathServizio), cosi' la scelta si prova senza dischi, sostituzioni o
+ * share veri. */
 #ifndef SETUP_PATHSERVIZIO_H
 #define SETUP_PATHSERVIZIO_H
 
@@ -8,7 +9,9 @@
 
 #include "base/base.h"
 
-typedef struct SondeInstallazione {
+/* I passi di sistema della scelta (vedi base.h): InstallazioneServizioWin.cpp passa quelli veri, le
+ * prove i loro. */
+typedef struct PassiPathServizio {
     void *contesto;
     /* Il dispositivo dietro il nome di drive "X:" (QueryDosDevice): 1 se il sistema ha risposto. */
     int (*dispositivoDrive)(void *contesto, const char *nomeDrive, char *dispositivo, size_t dim);
@@ -17,13 +20,13 @@ typedef struct SondeInstallazione {
     int (*ricercaShare)(void *contesto, const char *sistInfo, char *pathShare);
     /* Sostituisce la connessione di rete del drive con una sostituzione della cartella dello share. */
     void (*rimappaDrive)(void *contesto, char lettera, const char *pathShare);
-} SondeInstallazione;
+} PassiPathServizio;
 
 /* Sceglie il percorso da registrare: su un disco fisso il proprio, o quello sotto la cartella di una
  * sostituzione; su un altro drive quello sotto la cartella dello share di questa macchina (e il drive
  * viene rimappato), altrimenti sotto la cartella di una sostituzione. Un drive che non e' nessuna di
  * queste cose non e' raggiungibile da LocalSystem: 0 e la riga del rifiuto. 1 se scelto. */
-int ScegliPathServizio(const SondeInstallazione *sonde, const char *pathMeStesso, char lettera, int driveFisso,
+int ScegliPathServizio(const PassiPathServizio *passi, const char *pathMeStesso, char lettera, int driveFisso,
                        const char *sistInfo, char *pathServizio, size_t dim);
 
 /* La cartella che contiene l'ambiente: rootSistInfo tagliata prima dell'ultima barra (intera se non ne

@@ -9,6 +9,7 @@
 #include "service/service.h"
 
 #include "tests/finti/ClienteWin.h"
+#include "tests/finti/PassiSalvati.h"
 #include "tests/finti/ProvaWin.h"
 
 #include <gtest/gtest.h>
@@ -687,13 +688,14 @@ protected:
         LancioCliente::SetUp();
         ASSERT_TRUE(Esiste("S:\\")) << "manca il drive S: del prefisso Wine";
         InstallaAmbiente(SECONDO, "");
-        EnumerazioneShare salvata = passiInstallazione.elencaShare;
-        passiInstallazione.elencaShare = ElencaDueDrive;
         InfoAmbiente *secondo = &TabellaInfoInstallazione.ambienti[2];
         CopiaTesto(secondo->drive, sizeof secondo->drive, SECONDO);
         CopiaTesto(secondo->sistInfo, sizeof secondo->sistInfo, "E2ES");
-        ASSERT_EQ(1, RicercaNetShare("E2ES", secondo->strPathShare));
-        passiInstallazione.elencaShare = salvata;
+        {
+            PassiSalvati<PassiInstallazione> salvati(passiInstallazione);
+            passiInstallazione.elencaShare = ElencaDueDrive;
+            ASSERT_EQ(1, RicercaNetShare("E2ES", secondo->strPathShare));
+        }
         EXPECT_STREQ("S:\\", secondo->strPathShare);
         TabellaInfoInstallazione.numAmbienti = 3;
     }

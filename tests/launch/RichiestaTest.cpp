@@ -128,7 +128,9 @@ TEST(Richiesta, RichiesteMalformateRifiutateConIlMotivo)
         SCOPED_TRACE(caso.motivo);
         CampoLista campi[MAX_CAMPI_RICHIESTA];
         SvuotaLogMemoria();
-        EXPECT_EQ(0, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi));
+        const DescrittoreRichiesta *descrittore = NULL;
+        EXPECT_EQ(0, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi, &descrittore));
+        EXPECT_TRUE(descrittore == NULL);
         EXPECT_THAT(TestoLogMemoria(),
                     HasSubstr(std::string("NegoziazioneRichiesta - richiesta rifiutata: ") + caso.motivo));
     }
@@ -162,7 +164,9 @@ TEST(Richiesta, RichiesteBenFormateAccettateAlLimite)
         SCOPED_TRACE(caso.come);
         CampoLista campi[MAX_CAMPI_RICHIESTA];
         SvuotaLogMemoria();
-        EXPECT_EQ(caso.numCampi, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi));
+        const DescrittoreRichiesta *descrittore = NULL;
+        EXPECT_EQ(caso.numCampi, ControllaRichiesta(Dati(caso.corpo), (int)caso.corpo.size(), campi, &descrittore));
+        EXPECT_TRUE(descrittore != NULL);
         EXPECT_EQ("", TestoLogMemoria());
     }
 }
@@ -188,10 +192,11 @@ protected:
         corpo = Corpo(campiTesto);
         InizializzaRichiesta(&r);
         CopiaTestoProva(r.dirAmbiente, "C:\\GEST1");
-        int numCampi = ControllaRichiesta(Dati(corpo), (int)corpo.size(), campi);
+        const DescrittoreRichiesta *descrittore = NULL;
+        int numCampi = ControllaRichiesta(Dati(corpo), (int)corpo.size(), campi, &descrittore);
         if (numCampi == 0)
             return -1;
-        return SmistamentoProgramma(Dati(corpo), campi, numCampi, &r);
+        return SmistamentoProgramma(descrittore, Dati(corpo), campi, numCampi, &r);
     }
     static std::string Leggi(const std::string &nome)
     {

@@ -1,6 +1,7 @@
 /* tests/service/ComandiWinTest.cpp - la riga di comando di tarnel.exe: opzioni, modo silente, messaggi,
  * verifica dell'amministratore, codici d'uscita. Nel processo di prova, con la finestra di messaggio
  * registrata invece che mostrata; il testo d'uso dal vero tarnel.exe. */
+#include "tests/finti/PassiSalvati.h"
 #include "tests/finti/ProvaWin.h"
 #include "tests/setup/ServiziProvaWin.h"
 
@@ -58,8 +59,6 @@ protected:
     }
     void TearDown() override
     {
-        passiComandi.mostraMessaggio = MessageBoxA;
-        passiComandi.verificaAmministratore = IsAmministratore;
         EliminaServizio("tarnel");
     }
     int Esegui(std::vector<const char *> argomenti)
@@ -68,6 +67,7 @@ protected:
         return EseguiComando((int)argomenti.size(), const_cast<char **>(argomenti.data()));
     }
     size_t inizioLog = 0;
+    PassiSalvati<PassiComandi> salvati{passiComandi};
 };
 
 TEST_F(RigaDiComando, ComandiSulServizioAssenteMessaggiESilenzio)

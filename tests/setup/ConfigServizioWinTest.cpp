@@ -3,6 +3,7 @@
 #include "setup/ConfigServizioWin.h"
 
 #include "base/base.h"
+#include "tests/finti/PassiSalvati.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -55,7 +56,7 @@ DWORD VersioneFinta(void)
 
 TEST(ConfigServizio, DescrizioneRipristinoEAvvioRifiutatoRitentato)
 {
-    PassiConfigServizio veri = passiConfigServizio;
+    PassiSalvati<PassiConfigServizio> salvati(passiConfigServizio);
     passiConfigServizio = {Config2Finta, VersioneFinta};
     struct {
         DWORD versione, rifiutato;
@@ -102,5 +103,4 @@ TEST(ConfigServizio, DescrizioneRipristinoEAvvioRifiutatoRitentato)
             }
         }
     }
-    passiConfigServizio = veri;
 }

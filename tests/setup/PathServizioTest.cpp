@@ -108,10 +108,10 @@ TEST(PathServizio, SceltaSecondoDriveSostituzioneEShare)
         Sistema sistema;
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
-        SondeInstallazione sonde = {&sistema, Dispositivo, Share, Rimappa};
+        PassiPathServizio passi = {&sistema, Dispositivo, Share, Rimappa};
         char path[DIM_PATH] = "sporco";
         SvuotaLogMemoria();
-        EXPECT_EQ(c.esito, ScegliPathServizio(&sonde, pathProprio, c.lettera, c.fisso, "GEST1", path, sizeof path));
+        EXPECT_EQ(c.esito, ScegliPathServizio(&passi, pathProprio, c.lettera, c.fisso, "GEST1", path, sizeof path));
         EXPECT_STREQ(c.path, path);
         if (c.log != NULL) {
             EXPECT_EQ(c.log, TestoLogMemoria());
@@ -143,10 +143,10 @@ TEST(PathServizio, PercorsoTroppoLungoNonVieneRegistratoTroncato)
         Sistema sistema;
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
-        SondeInstallazione sonde = {&sistema, Dispositivo, Share, Rimappa};
+        PassiPathServizio passi = {&sistema, Dispositivo, Share, Rimappa};
         char path[DIM_PATH] = "sporco";
         SvuotaLogMemoria();
-        EXPECT_EQ(0, ScegliPathServizio(&sonde, c.proprio, 'Z', c.fisso, "GEST1", path, sizeof path));
+        EXPECT_EQ(0, ScegliPathServizio(&passi, c.proprio, 'Z', c.fisso, "GEST1", path, sizeof path));
         EXPECT_STREQ("", path);
         EXPECT_NE(std::string::npos, TestoLogMemoria().find("percorso del servizio troppo lungo"));
         EXPECT_EQ("", sistema.rimappato);
