@@ -42,8 +42,12 @@ int PathNellAmbiente(const InfoAmbiente *ambiente, const NomeAmbiente *nome, cha
     return PathSottoRadice(radice, nome, dest, dim) && intera;
 }
 
+const char *NomeRuntime(int inChiaro, int cobolVisual)
+{
+    return ESEGUIBILI_RUNTIME[inChiaro ? 1 : 0][cobolVisual ? 1 : 0];
+}
+
 int PathRuntime(const char *radice, int inChiaro, int cobolVisual, char *dest, size_t dim)
 {
-    return FormattaTesto(dest, dim, "%s\\%s\\%s", radice, CARTELLA_BIN_SERVIZIO,
-                         ESEGUIBILI_RUNTIME[inChiaro ? 1 : 0][cobolVisual ? 1 : 0]);
+    return FormattaTesto(dest, dim, "%s\\%s\\%s", radice, CARTELLA_BIN_SERVIZIO, NomeRuntime(inChiaro, cobolVisual));
 }

@@ -80,6 +80,8 @@ int UnisciPercorso(const char *radice, const char *relativo, char *dest, size_t 
 int PathSottoRadice(const char *radice, const NomeAmbiente *nome, char *dest, size_t dim);
 /* Il percorso del nome sotto la sua radice dell'ambiente dato. 1 se entrato intero. */
 int PathNellAmbiente(const InfoAmbiente *ambiente, const NomeAmbiente *nome, char *dest, size_t dim);
+/* Il nome dell'eseguibile del runtime, senza cartella. */
+const char *NomeRuntime(int inChiaro, int cobolVisual);
 /* Il runtime sotto la radice dell'ambiente della richiesta. 1 se entrato intero. */
 int PathRuntime(const char *radice, int inChiaro, int cobolVisual, char *dest, size_t dim);
 

@@ -229,7 +229,7 @@ static void AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta, Es
         ScriviLog("Il COBOL installato e' il Visual COBOL\n");
     }
     PreparaEnvironment(blocco, sizeof blocco, richiesta, (uint32_t)(uintptr_t)duplicato, cobolVisual);
-    eseguibile = ESEGUIBILI_RUNTIME[richiesta->inChiaro ? 1 : 0][cobolVisual];
+    eseguibile = NomeRuntime(richiesta->inChiaro, cobolVisual);
     PathRuntime(richiesta->dirAmbiente, richiesta->inChiaro, cobolVisual, comando.programma, sizeof comando.programma);
     FormattaTesto(comando.riga, sizeof comando.riga, "%s kelvat32", comando.programma);
     ScriviLog("Attivazione applicativo comando = %s \n", comando.riga);

@@ -89,28 +89,28 @@ static int PrimaDiRicevere(CanaleConScadenza *scadenza)
     return -1;
 }
 
-static int RiceviEntro(void *contesto, uint8_t *dove, int quanti)
+/* Una lettura del canale interno (ricevi o sbircia) dentro la scadenza. */
+static int LeggiEntro(CanaleConScadenza *scadenza, int (*leggi)(void *, uint8_t *, int), uint8_t *dove, int quanti)
 {
-    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
     int n = PrimaDiRicevere(scadenza);
 
     if (n > 0)
-        n = scadenza->interno->ricevi(scadenza->interno->contesto, dove, quanti);
+        n = leggi(scadenza->interno->contesto, dove, quanti);
     if (n > 0)
         scadenza->ricevuto = 1;
     return n;
 }
 
+static int RiceviEntro(void *contesto, uint8_t *dove, int quanti)
+{
+    CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
+    return LeggiEntro(scadenza, scadenza->interno->ricevi, dove, quanti);
+}
+
 static int SbirciaEntro(void *contesto, uint8_t *dove, int quanti)
 {
     CanaleConScadenza *scadenza = (CanaleConScadenza *)contesto;
-    int n = PrimaDiRicevere(scadenza);
-
-    if (n > 0)
-        n = scadenza->interno->sbircia(scadenza->interno->contesto, dove, quanti);
-    if (n > 0)
-        scadenza->ricevuto = 1;
-    return n;
+    return LeggiEntro(scadenza, scadenza->interno->sbircia, dove, quanti);
 }
 
 static int AttendiEntro(void *contesto, int millisecondi)

@@ -229,7 +229,7 @@ static void VerificaMarcatori(Verifica *verifica, const char *radice)
     chi = CartellaScrivibileDaTutti(path);
     if (chi != NESSUN_FIDUCIARIO)
         Avviso(verifica, "%s scrivibile da %s: chi vi scrive %s o %s fa eseguire programmi come LocalSystem", path,
-               NomeFiduciarioAmpio(chi), ESEGUIBILI_RUNTIME[0][0], FILE_SERVIZIO_NUOVO.file);
+               NomeFiduciarioAmpio(chi), NomeRuntime(0, 0), FILE_SERVIZIO_NUOVO.file);
 }
 
 /* I runtime che girano ora, contati come li conta lo STOP. */

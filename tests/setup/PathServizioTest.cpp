@@ -50,6 +50,15 @@ void Rimappa(void *contesto, char lettera, const char *pathShare)
 
 const char pathProprio[] = "C:\\ARCHIVI\\GEST1\\prg\\com\\drumal\\bin\\tarnel.exe";
 
+/* La scelta con il sistema finto dato, a log vuoto, in un percorso d'uscita sporco. */
+int Scegli(Sistema *sistema, const char *proprio, char lettera, int fisso, char (&path)[DIM_PATH])
+{
+    PassiPathServizio passi = {sistema, Dispositivo, Share, Rimappa};
+    snprintf(path, sizeof path, "%s", "sporco");
+    SvuotaLogMemoria();
+    return ScegliPathServizio(&passi, proprio, lettera, fisso, "GEST1", path, sizeof path);
+}
+
 TEST(PathServizio, SceltaSecondoDriveSostituzioneEShare)
 {
     struct Caso {
@@ -108,10 +117,8 @@ TEST(PathServizio, SceltaSecondoDriveSostituzioneEShare)
         Sistema sistema;
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
-        PassiPathServizio passi = {&sistema, Dispositivo, Share, Rimappa};
-        char path[DIM_PATH] = "sporco";
-        SvuotaLogMemoria();
-        EXPECT_EQ(c.esito, ScegliPathServizio(&passi, pathProprio, c.lettera, c.fisso, "GEST1", path, sizeof path));
+        char path[DIM_PATH];
+        EXPECT_EQ(c.esito, Scegli(&sistema, pathProprio, c.lettera, c.fisso, path));
         EXPECT_STREQ(c.path, path);
         if (c.log != NULL) {
             EXPECT_EQ(c.log, TestoLogMemoria());
@@ -143,10 +150,8 @@ TEST(PathServizio, PercorsoTroppoLungoNonVieneRegistratoTroncato)
         Sistema sistema;
         sistema.dispositivo = c.dispositivo;
         sistema.share = c.share;
-        PassiPathServizio passi = {&sistema, Dispositivo, Share, Rimappa};
-        char path[DIM_PATH] = "sporco";
-        SvuotaLogMemoria();
-        EXPECT_EQ(0, ScegliPathServizio(&passi, c.proprio, 'Z', c.fisso, "GEST1", path, sizeof path));
+        char path[DIM_PATH];
+        EXPECT_EQ(0, Scegli(&sistema, c.proprio, 'Z', c.fisso, path));
         EXPECT_STREQ("", path);
         EXPECT_NE(std::string::npos, TestoLogMemoria().find("percorso del servizio troppo lungo"));
         EXPECT_EQ("", sistema.rimappato);
