@@ -23,7 +23,7 @@ static char pathLog[DIM_PATH] = "";
 /* Data e ora dell'ultimo record e il secondo a cui valgono: l'ora locale si chiede al sistema una
  * volta al secondo, non a ogni record. Sotto il blocco del log. */
 static char areaTimestamp[32];
-static time_t secondoTimestamp = (time_t)-1;
+static uint64_t secondoTimestamp = UINT64_MAX;
 static volatile LONG destinazioneLog = LOG_SU_FILE;
 
 void ScegliDestinazioneLog(DestinazioneLog destinazione)
@@ -169,9 +169,20 @@ static void ApriLog(void)
 }
 
 /* Compone data e ora e il testo del chiamante in un record solo e lo scrive con una chiamata. */
+/* Il secondo dell'orologio di sistema. GetSystemTimeAsFileTime non chiede nulla al sistema: time()
+ * della libreria C, sotto Wine, rilegge a ogni chiamata il fuso orario. */
+static uint64_t SecondoDiSistema(void)
+{
+    FILETIME adesso;
+
+    GetSystemTimeAsFileTime(&adesso);
+    return (((uint64_t)adesso.dwHighDateTime << 32) | adesso.dwLowDateTime) / 10000000u;
+}
+
 static void ScriviRecord(const char *formato, va_list argomenti)
 {
-    time_t adesso = time(NULL);
+    uint64_t secondo = SecondoDiSistema();
+    time_t adesso = 0;
     struct tm *locale = NULL;
     char area[DIM_RECORD_LOG];
     char *record = area;
@@ -184,14 +195,15 @@ static void ScriviRecord(const char *formato, va_list argomenti)
         ApriLog();
     if (destinazione == LOG_SU_FILE && fileLog == INVALID_HANDLE_VALUE)
         return;
-    if (adesso != secondoTimestamp) {
+    if (secondo != secondoTimestamp) {
+        adesso = time(NULL);
         locale = localtime(&adesso);
         if (locale != NULL)
             FormattaTimestamp(areaTimestamp, sizeof areaTimestamp, locale->tm_mday, locale->tm_mon + 1,
                               locale->tm_year + 1900, locale->tm_hour, locale->tm_min, locale->tm_sec);
         else
             areaTimestamp[0] = '\0';
-        secondoTimestamp = locale != NULL ? adesso : (time_t)-1;
+        secondoTimestamp = locale != NULL ? secondo : UINT64_MAX;
     }
     lungInizio = snprintf(area, sizeof area, "%s: ", areaTimestamp);
     va_copy(copia, argomenti);

@@ -133,7 +133,9 @@ int AggiornamentoServizio(CanaleRete *canale)
     int lung = 0;
     int avviato = 0;
 
-    if (MarcatoreAggiornamentoInCorso(marcatore, sizeof marcatore) || !MarcatoreServizioNuovo(marcatore, sizeof marcatore))
+    /* Prima tarnel.new, che di solito manca: un marcatore che manca costa piu' di uno che c'e'
+     * (sotto Wine si scorre la cartella), e aincorso.tst si guarda comunque piu' avanti. */
+    if (!MarcatoreServizioNuovo(marcatore, sizeof marcatore) || MarcatoreAggiornamentoInCorso(marcatore, sizeof marcatore))
         return 0;
     RadiceLocaleAmbiente(&TabellaInfoInstallazione.ambienti[0], radiceLocale, sizeof radiceLocale);
     UnisciPercorso(radiceLocale, CARTELLA_BIN_SERVIZIO, cartella, sizeof cartella);

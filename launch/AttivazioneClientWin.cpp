@@ -153,7 +153,8 @@ static int RendiEreditabile(HANDLE duplicato)
     return 1;
 }
 
-/* Il runtime eredita il solo duplicato, elencato nella lista degli attributi. Rende il processo. */
+/* Il runtime eredita il solo duplicato, elencato nella lista degli attributi: nessun altro avvio lo
+ * elenca, e il duplicato nasce gia' ereditabile. Rende il processo. */
 static DWORD AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntime *comando, char *blocco,
                                  const char *cartella, HANDLE duplicato)
 {
@@ -176,18 +177,24 @@ static DWORD AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntim
     }
     if (!lista->aggiorna(avvio.listaAttributi, 0, ATTRIBUTO_LISTA_HANDLE, &duplicato, sizeof duplicato, NULL, NULL))
         ScriviLogErrore("UpdateProcThreadAttribute");
-    else if (RendiEreditabile(duplicato))
+    else
         avviato = CreaProcessoRuntime(comando, blocco, cartella, &avvio.avvio, AVVIO_ESTESO);
     lista->cancella(avvio.listaAttributi);
     return avviato;
 }
 
-/* Avvia il runtime e chiude il duplicato (non ereditabile fin qui). Senza lista, il duplicato e'
- * ereditabile solo sotto il blocco dell'avvio, e gli altri socket del servizio non lo sono mai.
- * Rende il processo del runtime, 0 se non e' partito. */
-static DWORD AvviaRuntime(ComandoRuntime *comando, char *blocco, const char *cartella, HANDLE duplicato)
+/* La lista degli handle con cui avviare il runtime; NULL per la via senza lista. */
+static const FunzioniListaHandle *ListaPerAvvio(void)
 {
-    const FunzioniListaHandle *lista = senzaListaHandle ? NULL : ListaHandle();
+    return senzaListaHandle ? NULL : ListaHandle();
+}
+
+/* Avvia il runtime e chiude il duplicato. Senza lista, il duplicato e' ereditabile solo sotto il
+ * blocco dell'avvio, e gli altri socket del servizio non lo sono mai. Rende il processo del
+ * runtime, 0 se non e' partito. */
+static DWORD AvviaRuntime(const FunzioniListaHandle *lista, ComandoRuntime *comando, char *blocco,
+                          const char *cartella, HANDLE duplicato)
+{
     STARTUPINFOA avvio;
     DWORD avviato = 0;
 
@@ -216,10 +223,11 @@ static void AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta, Es
     char blocco[DIM_BLOCCO_ENVIRONMENT];
     HANDLE duplicato = NULL;
     const char *eseguibile = NULL;
+    const FunzioniListaHandle *lista = ListaPerAvvio();
     int cobolVisual = 0;
 
-    /* Non ereditabile: lo diventa solo nell'avvio, per il runtime a cui e' destinato. */
-    if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, FALSE,
+    /* Senza lista degli handle non ereditabile: lo diventa solo nell'avvio, sotto il suo blocco. */
+    if (!DuplicateHandle(GetCurrentProcess(), (HANDLE)s, GetCurrentProcess(), &duplicato, 0, lista != NULL,
                          DUPLICATE_SAME_ACCESS)) {
         ScriviLogErrore("DuplicateHandle");
         return;
@@ -235,7 +243,7 @@ static void AttivaApplicativo(SocketRete s, const RichiestaClient *richiesta, Es
     ScriviLog("Attivazione applicativo comando = %s \n", comando.riga);
     /* La cartella corrente del runtime e' la cartella prg del suo ambiente, data esplicitamente. */
     FormattaTesto(cartella, sizeof cartella, "%s\\prg", richiesta->dirAmbiente);
-    esito->processo = AvviaRuntime(&comando, blocco, cartella, duplicato);
+    esito->processo = AvviaRuntime(lista, &comando, blocco, cartella, duplicato);
     if (esito->processo != 0) {
         esito->tipo = CONVERSAZIONE_RUNTIME_AVVIATO;
         CopiaTesto(esito->eseguibile, sizeof esito->eseguibile, eseguibile);
