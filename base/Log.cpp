@@ -31,6 +31,19 @@ int PathGenerazioneLog(char *dest, size_t dim, const char *pathLog, int generazi
     return 1;
 }
 
+uint32_t ImprontaPathLog(const char *pathLog)
+{
+    uint32_t impronta = 2166136261u;
+
+    for (const char *c = pathLog; *c != '\0'; c++) {
+        unsigned char lettera = (unsigned char)*c;
+        if (lettera >= 'a' && lettera <= 'z')
+            lettera = (unsigned char)(lettera - 'a' + 'A');
+        impronta = (impronta ^ lettera) * 16777619u;
+    }
+    return impronta;
+}
+
 int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile)
 {
     const char *ultimaBarra = strrchr(pathEseguibile, '\\');

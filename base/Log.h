@@ -35,6 +35,11 @@ int PathGenerazioneLog(char *dest, size_t dim, const char *pathLog, int generazi
  * rovescia compresa) piu' tarnel.log. 0 se il percorso non ha barre o il risultato non entra. */
 int PathLogAccantoEseguibile(char *dest, size_t dim, const char *pathEseguibile);
 
+/* L'impronta (FNV-1a a 32 bit) del percorso del log con le lettere ASCII in maiuscolo: lo stesso
+ * file scritto con maiuscole diverse ha la stessa impronta. Da' il nome alla pagina condivisa dei
+ * processi che scrivono quel log. */
+uint32_t ImprontaPathLog(const char *pathLog);
+
 /* Byte che il testo occupa nel file: ogni LF diventa CR LF, come nel modo testo. */
 size_t DimensioneConCrLf(const char *testo, size_t lung);
 /* Copia il testo in uscita (almeno DimensioneConCrLf byte) con ogni LF scritto come CR LF. */

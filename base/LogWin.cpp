@@ -3,6 +3,7 @@
  * Il file e' aperto in sola aggiunta (FILE_APPEND_DATA) e ogni record, gia' composto con gli a capo
  * CR LF del modo testo, va in una sola scrittura: il sistema lo mette sempre in fondo, anche quando
  * un altro processo ha scritto nel frattempo, e i record di due processi non si coprono mai.
+ * Il blocco tra i processi si prende solo quando un altro processo ha lo stesso log aperto.
  * ScriviLog lascia intatto l'ultimo errore del thread, cosi' chi registra puo' poi ancora leggerlo. */
 #include "base/base.h"
 
@@ -15,6 +16,7 @@
 #include <time.h>
 
 #include <windows.h>
+#include <sddl.h>
 
 static HANDLE fileLog = INVALID_HANDLE_VALUE;
 /* Parte alta della posizione del byte che fa da blocco tra i processi: 2^62, oltre ogni file vero. */
@@ -54,6 +56,110 @@ static void SbloccaFileLog(OVERLAPPED *zona, BOOL bloccato)
 {
     if (bloccato)
         UnlockFileEx(fileLog, 0, 1, 0, zona);
+}
+
+/* ---- Chi scrive lo stesso log ----
+ * Il blocco tra i processi costa due richieste al sistema per record, e serve solo quando un altro
+ * processo scrive lo stesso file (sotto Wine la scrittura in fondo e' fatta di due passi, e una
+ * rotazione non deve mai cadere a meta' di un record altrui). Una pagina condivisa, con il nome
+ * dall'impronta del percorso, conta i processi che hanno il log aperto e le scritture in corso
+ * senza blocco. Chi scrive senza blocco lo dichiara e poi guarda se e' il solo processo; chi
+ * arriva si conta e poi attende che le scritture senza blocco in corso finiscano: dei due almeno
+ * uno vede l'altro, e nessun record si scrive senza blocco mentre un altro processo scrive.
+ * Un processo che finisce senza togliersi dal conto lascia gli altri al blocco di sempre; senza la
+ * pagina si blocca sempre. */
+typedef struct PaginaLog {
+    volatile LONG processi;    /* processi con il log aperto */
+    volatile LONG senzaBlocco; /* scritture in corso senza il blocco tra i processi */
+} PaginaLog;
+
+/* Attesa massima delle scritture senza blocco di un altro processo: solo uno finito a meta' di una
+ * scrittura la fa durare tanto. */
+#define ATTESA_SCRITTURE_SENZA_BLOCCO_MS 2000
+/* SYSTEM, gli amministratori e gli utenti autenticati: chiunque possa scrivere il log vi si conta. */
+#define SICUREZZA_PAGINA_LOG "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;AU)"
+
+static PaginaLog *paginaLog = NULL; /* mappata; sotto il blocco del log */
+static int contatoNellaPagina = 0;
+
+static LONG Leggi(volatile LONG *valore)
+{
+    return InterlockedCompareExchange(valore, 0, 0);
+}
+
+static PaginaLog *MappaPagina(void)
+{
+    char nome[64];
+    SECURITY_ATTRIBUTES sicurezza;
+    PSECURITY_DESCRIPTOR descrittore = NULL;
+    HANDLE sezione = NULL;
+    void *vista = NULL;
+
+    FormattaTesto(nome, sizeof nome, "Global\\tarnel.log-%08lx", (unsigned long)ImprontaPathLog(pathLog));
+    ZeroMemory(&sicurezza, sizeof sicurezza);
+    sicurezza.nLength = sizeof sicurezza;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(SICUREZZA_PAGINA_LOG, SDDL_REVISION_1, &descrittore,
+                                                             NULL))
+        sicurezza.lpSecurityDescriptor = descrittore;
+    sezione = CreateFileMappingA(INVALID_HANDLE_VALUE, &sicurezza, PAGE_READWRITE, 0, sizeof(PaginaLog), nome);
+    if (descrittore != NULL)
+        LocalFree(descrittore);
+    if (sezione == NULL)
+        return NULL;
+    /* L'handle resta aperto finche' vive il processo: sotto Wine il nome della sezione sparisce con
+     * l'ultimo handle, anche se le viste restano, e chi arriva dopo ne creerebbe un'altra. */
+    vista = MapViewOfFile(sezione, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(PaginaLog));
+    if (vista == NULL)
+        CloseHandle(sezione);
+    return (PaginaLog *)vista;
+}
+
+/* Sotto il blocco del log: il processo si conta, poi lascia finire chi scriveva da solo. */
+static void ContaNellaPagina(void)
+{
+    DWORD inizio = GetTickCount();
+
+    if (contatoNellaPagina)
+        return;
+    if (paginaLog == NULL)
+        paginaLog = MappaPagina();
+    if (paginaLog == NULL)
+        return;
+    InterlockedIncrement(&paginaLog->processi);
+    contatoNellaPagina = 1;
+    while (Leggi(&paginaLog->senzaBlocco) != 0 && GetTickCount() - inizio < ATTESA_SCRITTURE_SENZA_BLOCCO_MS)
+        Sleep(1);
+}
+
+/* Alla fine del processo, dopo il suo ultimo record: gli altri non lo aspettano piu'. Un record
+ * scritto ancora dopo lo riconta. */
+static void TogliDallaPagina(void)
+{
+    EnterCriticalSection(BloccoLog());
+    if (contatoNellaPagina)
+        InterlockedDecrement(&paginaLog->processi);
+    contatoNellaPagina = 0;
+    LeaveCriticalSection(BloccoLog());
+}
+
+/* 1 se il record si puo' scrivere senza blocco: il processo e' il solo a scrivere il log. Se 1, la
+ * scrittura e' dichiarata e FineSenzaBlocco la chiude. */
+static int InizioSenzaBlocco(void)
+{
+    if (!contatoNellaPagina)
+        ContaNellaPagina();
+    if (!contatoNellaPagina)
+        return 0;
+    InterlockedIncrement(&paginaLog->senzaBlocco);
+    if (Leggi(&paginaLog->processi) == 1)
+        return 1;
+    InterlockedDecrement(&paginaLog->senzaBlocco);
+    return 0;
+}
+
+static void FineSenzaBlocco(void)
+{
+    InterlockedDecrement(&paginaLog->senzaBlocco);
 }
 
 /* ---- Rotazione ----
@@ -115,6 +221,12 @@ static void ScriviInFondo(const char *dati, size_t lung)
     DWORD scritti = 0;
     BOOL bloccato = FALSE;
 
+    if (InizioSenzaBlocco()) {
+        ControllaDimensione();
+        WriteFile(fileLog, dati, (DWORD)lung, &scritti, NULL);
+        FineSenzaBlocco();
+        return;
+    }
     BloccaFileLog(&zona, &bloccato);
     ControllaDimensione();
     WriteFile(fileLog, dati, (DWORD)lung, &scritti, NULL);
@@ -164,6 +276,9 @@ static void ApriLog(void)
                           NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (fileLog == INVALID_HANDLE_VALUE)
         return;
+    ContaNellaPagina();
+    if (contatoNellaPagina)
+        atexit(TogliDallaPagina);
     dimensioneControllata = 0;
     ScriviTesto(BANNER_LOG, sizeof BANNER_LOG - 1);
 }

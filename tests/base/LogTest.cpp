@@ -95,6 +95,14 @@ TEST(Log, PathTroppoLungoNonVieneTroncato)
     EXPECT_STREQ("C:\\abcde\\tarnel.log", path);
 }
 
+TEST(Log, ImprontaDelPercorsoSenzaMaiuscole)
+{
+    // Lo stesso file scritto con maiuscole diverse: una pagina sola; un altro file, un'altra.
+    EXPECT_EQ(ImprontaPathLog("C:\\GEST1\\prg\\tarnel.log"), ImprontaPathLog("c:\\gest1\\PRG\\TARNEL.LOG"));
+    EXPECT_NE(ImprontaPathLog("C:\\GEST1\\prg\\tarnel.log"), ImprontaPathLog("C:\\GEST2\\prg\\tarnel.log"));
+    EXPECT_EQ(2166136261u, ImprontaPathLog(""));  // la base di FNV-1a
+}
+
 TEST(Testo, CopiaEFormattazioneTroncanoETerminano)
 {
     char area[6];
