@@ -132,10 +132,12 @@ static void ContaNellaPagina(void)
 }
 
 /* Alla fine del processo, dopo il suo ultimo record: gli altri non lo aspettano piu'. Un record
- * scritto ancora dopo lo riconta. */
+ * scritto ancora dopo lo riconta. Se un thread e' ancora nel log (o vi e' finito a meta') il
+ * processo resta contato: gli altri continuano a bloccare, e la fine non attende. */
 static void TogliDallaPagina(void)
 {
-    EnterCriticalSection(BloccoLog());
+    if (!TryEnterCriticalSection(BloccoLog()))
+        return;
     if (contatoNellaPagina)
         InterlockedDecrement(&paginaLog->processi);
     contatoNellaPagina = 0;
