@@ -285,7 +285,6 @@ static void ApriLog(void)
     ScriviTesto(BANNER_LOG, sizeof BANNER_LOG - 1);
 }
 
-/* Compone data e ora e il testo del chiamante in un record solo e lo scrive con una chiamata. */
 /* Il secondo dell'orologio di sistema. GetSystemTimeAsFileTime non chiede nulla al sistema: time()
  * della libreria C, sotto Wine, rilegge a ogni chiamata il fuso orario. */
 static uint64_t SecondoDiSistema(void)
@@ -296,6 +295,7 @@ static uint64_t SecondoDiSistema(void)
     return (((uint64_t)adesso.dwHighDateTime << 32) | adesso.dwLowDateTime) / 10000000u;
 }
 
+/* Compone data e ora e il testo del chiamante in un record solo e lo scrive con una chiamata. */
 static void ScriviRecord(const char *formato, va_list argomenti)
 {
     uint64_t secondo = SecondoDiSistema();
