@@ -80,6 +80,7 @@ typedef struct PaginaLog {
 #define SICUREZZA_PAGINA_LOG "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;AU)"
 
 static PaginaLog *paginaLog = NULL; /* mappata; sotto il blocco del log */
+static int paginaCercata = 0;       /* la mappatura si tenta una volta sola */
 static int contatoNellaPagina = 0;
 
 static LONG Leggi(volatile LONG *valore)
@@ -121,8 +122,10 @@ static void ContaNellaPagina(void)
 
     if (contatoNellaPagina)
         return;
-    if (paginaLog == NULL)
+    if (!paginaCercata) {
+        paginaCercata = 1;
         paginaLog = MappaPagina();
+    }
     if (paginaLog == NULL)
         return;
     InterlockedIncrement(&paginaLog->processi);

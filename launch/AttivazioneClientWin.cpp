@@ -95,9 +95,15 @@ static CRITICAL_SECTION *BloccoAvvio(void)
     return &blocco;
 }
 
+/* La lista degli handle con cui avviare il runtime; NULL per la via senza lista. */
+static const FunzioniListaHandle *ListaPerAvvio(void)
+{
+    return senzaListaHandle ? NULL : ListaHandle();
+}
+
 int AvvioSenzaListaHandle(void)
 {
-    return senzaListaHandle || ListaHandle() == NULL;
+    return ListaPerAvvio() == NULL;
 }
 
 void BloccaAvvioRuntime(void)
@@ -181,12 +187,6 @@ static DWORD AvviaConListaHandle(const FunzioniListaHandle *lista, ComandoRuntim
         avviato = CreaProcessoRuntime(comando, blocco, cartella, &avvio.avvio, AVVIO_ESTESO);
     lista->cancella(avvio.listaAttributi);
     return avviato;
-}
-
-/* La lista degli handle con cui avviare il runtime; NULL per la via senza lista. */
-static const FunzioniListaHandle *ListaPerAvvio(void)
-{
-    return senzaListaHandle ? NULL : ListaHandle();
 }
 
 /* Avvia il runtime e chiude il duplicato. Senza lista, il duplicato e' ereditabile solo sotto il

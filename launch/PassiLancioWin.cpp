@@ -48,7 +48,6 @@ static void RimuoviFile(const char *path)
     DeleteFileA(path);
 }
 
-/* Senza handle ereditati, con l'ambiente del servizio; la riga di comando va in un'area scrivibile. */
 /* Il processo avviato per ultimo con AVVIO_UNICO, finche' non se ne sa la fine; sotto il suo blocco. */
 static HANDLE processoUnico = NULL;
 
@@ -60,6 +59,7 @@ static CRITICAL_SECTION *BloccoUnico(void)
     return &blocco;
 }
 
+/* Senza handle ereditati, con l'ambiente del servizio; la riga di comando va in un'area scrivibile. */
 static int CreaProgramma(const char *programma, const char *comando, const char *cartella, PROCESS_INFORMATION *processo)
 {
     char rigaComando[DIM_RIGA_COMANDO];
