@@ -24,6 +24,19 @@ void ScegliDestinazioneLog(DestinazioneLog destinazione);
  * e lo consegna a ConsegnaRecordLog, definita da ciascuno a modo suo. Chiamata anche da piu' thread. */
 void ConsegnaRecordLog(const char *record);
 
+/* ---- Librerie di sistema caricate quando servono (LibrerieWin.cpp, solo Windows) ----
+ * Quelle che usano soltanto l'installazione e l'amministrazione (condivisioni, drive di rete,
+ * firewall) non restano mappate nel processo del servizio: ogni avvio di un runtime copia lo
+ * spazio del processo che lo avvia. Sempre dalla cartella di sistema, mai dalla cartella corrente o
+ * dal PATH. La libreria resa e' un HMODULE, da chiudere con FreeLibrary. */
+/* Una funzione trovata, da convertire al suo tipo. */
+typedef void (*FunzioneDiLibreria)(void);
+/* La libreria di sistema nome (per esempio "iphlpapi.dll"); NULL se non si carica. Non scrive nel log. */
+void *LibreriaDiSistema(const char *nome);
+/* La libreria nome con le sue n funzioni nomi[], i cui indirizzi vanno in funzioni[]; NULL, con una
+ * riga nel log, se la libreria non si carica o una funzione manca. */
+void *CaricaFunzioni(const char *nome, const char *const *nomi, FunzioneDiLibreria *funzioni, int n);
+
 /* ---- Testi a dimensione fissa (Testo.cpp) ----
  * Copiano e formattano sempre entro dim byte, terminatore compreso.
  * Ritornano 1 se il testo e' entrato intero, 0 se e' stato troncato. */

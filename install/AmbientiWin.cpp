@@ -15,17 +15,31 @@
 
 PassiInstallazione passiInstallazione = {ElencaShareDiSistema};
 
+typedef NET_API_STATUS(NET_API_FUNCTION *FunzioneNetShareEnum)(LMSTR, DWORD, LPBYTE *, DWORD, LPDWORD, LPDWORD,
+                                                               LPDWORD);
+typedef NET_API_STATUS(NET_API_FUNCTION *FunzioneNetApiBufferFree)(LPVOID);
+
+/* netapi32 serve solo qui, all'avvio e nell'installazione: caricata per la sola enumerazione. */
 int ElencaShareDiSistema(VisitaShare visita, void *contesto)
 {
+    static const char *const nomi[] = {"NetShareEnum", "NetApiBufferFree"};
+    FunzioneDiLibreria funzioni[2];
+    HMODULE netapi = (HMODULE) CaricaFunzioni("netapi32.dll", nomi, funzioni, 2);
+    FunzioneNetShareEnum enumera = NULL;
+    FunzioneNetApiBufferFree libera = NULL;
     LPBYTE buffer = NULL;
     DWORD letti = 0, totali = 0, ripresa = 0, i = 0;
     NET_API_STATUS stato = NERR_Success;
     char cartella[DIM_PATH];
     int fermata = 0;
 
+    if (netapi == NULL)
+        return 0;
+    enumera = (FunzioneNetShareEnum)funzioni[0];
+    libera = (FunzioneNetApiBufferFree)funzioni[1];
     do {
         letti = 0;
-        stato = NetShareEnum(NULL, 502, &buffer, MAX_PREFERRED_LENGTH, &letti, &totali, &ripresa);
+        stato = enumera(NULL, 502, &buffer, MAX_PREFERRED_LENGTH, &letti, &totali, &ripresa);
         if (stato == NERR_Success || stato == ERROR_MORE_DATA) {
             const SHARE_INFO_502 *share = (const SHARE_INFO_502 *)buffer;
             for (i = 0; i < letti && !fermata; i++) {
@@ -37,10 +51,11 @@ int ElencaShareDiSistema(VisitaShare visita, void *contesto)
             }
         }
         if (buffer != NULL) {
-            NetApiBufferFree(buffer);
+            libera(buffer);
             buffer = NULL;
         }
     } while (stato == ERROR_MORE_DATA && !fermata);
+    FreeLibrary(netapi);
     if (!fermata && stato != NERR_Success) {
         SetLastError(stato);
         ScriviLogErrore("RicercaNetShare - NetShareEnum");

@@ -36,17 +36,28 @@ int ConnessioneNetworkDrive(void)
     return 0;
 }
 
+/* mpr serve solo all'installazione: caricata per la chiamata e poi chiusa. */
+typedef DWORD(APIENTRY *FunzioneNomeUniversale)(LPCSTR, DWORD, LPVOID, LPDWORD);
+typedef DWORD(APIENTRY *FunzioneTogliConnessione)(LPCSTR, DWORD, BOOL);
+
 int FromRemoteDriveToUNC(const char *nomeDrive, char *uncName)
 {
+    static const char *const nomi[] = {"WNetGetUniversalNameA"};
+    FunzioneDiLibreria funzione = NULL;
+    HMODULE mpr = NULL;
     /* REMOTE_NAME_INFO seguito dai suoi testi: l'unione lo allinea per i puntatori. */
     union {
         REMOTE_NAME_INFOA info;
         char byte[DIM_PATH];
     } area;
     DWORD dimensione = sizeof area.byte;
-    DWORD esito = WNetGetUniversalNameA(nomeDrive, REMOTE_NAME_INFO_LEVEL, &area, &dimensione);
+    DWORD esito = NO_ERROR;
 
     uncName[0] = '\0';
+    if ((mpr = (HMODULE)CaricaFunzioni("mpr.dll", nomi, &funzione, 1)) == NULL)
+        return 0;
+    esito = ((FunzioneNomeUniversale)funzione)(nomeDrive, REMOTE_NAME_INFO_LEVEL, &area, &dimensione);
+    FreeLibrary(mpr);
     if (esito != NO_ERROR) {
         SetLastError(esito);
         ScriviLogErrore("FromRemoteDriveToUNC - %s Drive remoto\n", nomeDrive);
@@ -61,6 +72,10 @@ void RimappaDriveRemoto(char lettera, const char *strPathShare)
 {
     char nomeDrive[4];
     char uncName[DIM_PATH];
+    static const char *const nomi[] = {"WNetCancelConnection2A"};
+    FunzioneDiLibreria funzione = NULL;
+    HMODULE mpr = NULL;
+    DWORD tolta = NO_ERROR;
 
     FormattaTesto(nomeDrive, sizeof nomeDrive, "%c:", lettera);
     ScriviLog("InstallazioneServizio - prima di FromRemoteDriveToUNC drive %s\n", nomeDrive);
@@ -68,7 +83,11 @@ void RimappaDriveRemoto(char lettera, const char *strPathShare)
         return;
     ScriviLog("InstallazioneServizio Prima di WNetCancelConnection2 - drive %s \n", nomeDrive);
     /* Forzata anche con file aperti, e tolta dal profilo perche' non torni al prossimo logon. */
-    if (WNetCancelConnection2A(nomeDrive, CONNECT_UPDATE_PROFILE, TRUE) != NO_ERROR)
+    if ((mpr = (HMODULE)CaricaFunzioni("mpr.dll", nomi, &funzione, 1)) == NULL)
+        return;
+    tolta = ((FunzioneTogliConnessione)funzione)(nomeDrive, CONNECT_UPDATE_PROFILE, TRUE);
+    FreeLibrary(mpr);
+    if (tolta != NO_ERROR)
         return;
     ScriviLog("InstallazioneServizio - Rimosso il drive %s \n", nomeDrive);
     if (!DefineDosDeviceA(0, nomeDrive, strPathShare))

@@ -96,17 +96,6 @@ static int VerificaAmbienti(Verifica *verifica, char *radice, char *radiceLocale
     return 1;
 }
 
-/* Una libreria di sistema dalla cartella di sistema, mai dalla cartella corrente o dal PATH. */
-static HMODULE LibreriaDiSistema(const char *nome)
-{
-    char path[MAX_PATH];
-    UINT lung = GetSystemDirectoryA(path, sizeof path);
-
-    if (lung == 0 || lung >= sizeof path || !FormattaTesto(path + lung, sizeof path - lung, "\\%s", nome))
-        return NULL;
-    return LoadLibraryA(path);
-}
-
 typedef DWORD(WINAPI *FunzioneTabellaTcp)(PVOID tabella, PDWORD dim, BOOL ordina, ULONG famiglia,
                                           TCP_TABLE_CLASS classe, ULONG riservato);
 
@@ -117,7 +106,7 @@ static DWORD ProcessoInAscolto(int porta)
     char area[64 * 1024];
     MIB_TCPTABLE_OWNER_PID *tabella = (MIB_TCPTABLE_OWNER_PID *)area;
     DWORD dim = sizeof area;
-    HMODULE libreria = LibreriaDiSistema("iphlpapi.dll");
+    HMODULE libreria = (HMODULE)LibreriaDiSistema("iphlpapi.dll");
     FunzioneTabellaTcp leggiTabella = NULL;
     DWORD esito = ERROR_NOT_SUPPORTED;
 

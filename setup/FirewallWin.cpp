@@ -58,6 +58,74 @@ HRESULT WFCOMInitialize(INetFwPolicy2 **policy)
     return hr;
 }
 
+typedef struct FunzioniOleAut {
+    BSTR(WINAPI *allocaTesto)(const OLECHAR *);
+    void(WINAPI *libera)(BSTR);
+    UINT(WINAPI *lunghezza)(BSTR);
+    HRESULT(WINAPI *svuota)(VARIANTARG *);
+    HRESULT(WINAPI *cambiaTipo)(VARIANTARG *, const VARIANTARG *, USHORT, VARTYPE);
+} FunzioniOleAut;
+
+/* oleaut32 caricata una volta; NULL se non si carica (tentato una volta sola). */
+static const FunzioniOleAut *OleAut(void)
+{
+    static const char *const nomi[] = {"SysAllocString", "SysFreeString", "SysStringLen", "VariantClear",
+                                       "VariantChangeType"};
+    static FunzioniOleAut funzioni;
+    static int cercate = 0, caricate = 0;
+    FunzioneDiLibreria trovate[5];
+
+    if (!cercate) {
+        cercate = 1;
+        if (CaricaFunzioni("oleaut32.dll", nomi, trovate, 5) != NULL) {
+            funzioni.allocaTesto = (BSTR(WINAPI *)(const OLECHAR *))trovate[0];
+            funzioni.libera = (void(WINAPI *)(BSTR))trovate[1];
+            funzioni.lunghezza = (UINT(WINAPI *)(BSTR))trovate[2];
+            funzioni.svuota = (HRESULT(WINAPI *)(VARIANTARG *))trovate[3];
+            funzioni.cambiaTipo =
+                (HRESULT(WINAPI *)(VARIANTARG *, const VARIANTARG *, USHORT, VARTYPE))trovate[4];
+            caricate = 1;
+        }
+    }
+    return caricate ? &funzioni : NULL;
+}
+
+BSTR TestoOle(const OLECHAR *testo)
+{
+    const FunzioniOleAut *ole = OleAut();
+    return ole != NULL ? ole->allocaTesto(testo) : NULL;
+}
+
+void LiberaTestoOle(BSTR testo)
+{
+    const FunzioniOleAut *ole = OleAut();
+    if (ole != NULL)
+        ole->libera(testo);
+}
+
+UINT LunghezzaTestoOle(BSTR testo)
+{
+    const FunzioniOleAut *ole = OleAut();
+    return ole != NULL ? ole->lunghezza(testo) : 0;
+}
+
+void IniziaVarianteOle(VARIANTARG *variante)
+{
+    V_VT(variante) = VT_EMPTY;
+}
+
+HRESULT SvuotaVarianteOle(VARIANTARG *variante)
+{
+    const FunzioniOleAut *ole = OleAut();
+    return ole != NULL ? ole->svuota(variante) : E_FAIL;
+}
+
+HRESULT CambiaTipoOle(VARIANTARG *dest, const VARIANTARG *origine, USHORT flag, VARTYPE tipo)
+{
+    const FunzioniOleAut *ole = OleAut();
+    return ole != NULL ? ole->cambiaTipo(dest, origine, flag, tipo) : E_FAIL;
+}
+
 int CercaRegolaServizio(IEnumVARIANT *elenco)
 {
     VARIANT elemento;
@@ -67,9 +135,9 @@ int CercaRegolaServizio(IEnumVARIANT *elenco)
     HRESULT hr = S_OK;
     int trovata = 0;
 
-    VariantInit(&elemento);
+    IniziaVarianteOle(&elemento);
     while (!trovata) {
-        VariantClear(&elemento);
+        SvuotaVarianteOle(&elemento);
         hr = elenco->Next(1, &elemento, &presi);
         if (hr == S_FALSE)
             break;
@@ -77,7 +145,7 @@ int CercaRegolaServizio(IEnumVARIANT *elenco)
             ScriviLog("VerificaAbiFirewallVista - Next failed: 0x%08lx\n", (unsigned long)hr);
             break;
         }
-        hr = VariantChangeType(&elemento, &elemento, 0, VT_DISPATCH);
+        hr = CambiaTipoOle(&elemento, &elemento, 0, VT_DISPATCH);
         if (SUCCEEDED(hr) && V_DISPATCH(&elemento) == NULL)
             hr = E_POINTER;
         if (FAILED(hr)) {
@@ -98,12 +166,12 @@ int CercaRegolaServizio(IEnumVARIANT *elenco)
             ScriviLog("VerificaAbiFirewallVista - Found rule in the Windows Firewall \n");
             trovata = 1;
         }
-        SysFreeString(nomeServizio);
+        LiberaTestoOle(nomeServizio);
         nomeServizio = NULL;
         regola->Release();
         regola = NULL;
     }
-    VariantClear(&elemento);
+    SvuotaVarianteOle(&elemento);
     return trovata;
 }
 
@@ -209,22 +277,22 @@ int PreparaTestiRegola(TestiRegola *testi)
     wchar_t pathLargo[DIM_PATH];
 
     PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
-    testi->nome = SysAllocString(nomeRegola);
-    testi->descrizione = SysAllocString(descrizioneRegola);
-    testi->pathEseguibile = SysAllocString(pathLargo);
-    testi->nomeServizio = SysAllocString(nomeServizioLargo);
-    testi->gruppo = SysAllocString(gruppoRegola);
+    testi->nome = TestoOle(nomeRegola);
+    testi->descrizione = TestoOle(descrizioneRegola);
+    testi->pathEseguibile = TestoOle(pathLargo);
+    testi->nomeServizio = TestoOle(nomeServizioLargo);
+    testi->gruppo = TestoOle(gruppoRegola);
     return testi->nome != NULL && testi->descrizione != NULL && testi->pathEseguibile != NULL &&
            testi->nomeServizio != NULL && testi->gruppo != NULL;
 }
 
 void LiberaTestiRegola(TestiRegola *testi)
 {
-    SysFreeString(testi->gruppo);
-    SysFreeString(testi->nomeServizio);
-    SysFreeString(testi->pathEseguibile);
-    SysFreeString(testi->descrizione);
-    SysFreeString(testi->nome);
+    LiberaTestoOle(testi->gruppo);
+    LiberaTestoOle(testi->nomeServizio);
+    LiberaTestoOle(testi->pathEseguibile);
+    LiberaTestoOle(testi->descrizione);
+    LiberaTestoOle(testi->nome);
     ZeroMemory(testi, sizeof *testi);
 }
 
@@ -307,7 +375,7 @@ int RimuoviFirewallVista(void)
     if (!ApriRegole("RimuoviFirewallVista", "RimuoviFirewallVista - WFCOMInitialize failed\n", &hrAppartamento,
                     &policy, &regole))
         goto fine;
-    nome = SysAllocString(nomeRegola);
+    nome = TestoOle(nomeRegola);
     if (nome == NULL) {
         ScriviLog("RimuoviFirewallVista - SysAllocString failed: 0x%08lx\n", (unsigned long)E_OUTOFMEMORY);
         goto fine;
@@ -326,7 +394,7 @@ int RimuoviFirewallVista(void)
     else
         ScriviLog("RimuoviFirewallVista - Remove failed: 0x%08lx\n", (unsigned long)hr);
 fine:
-    SysFreeString(nome);
+    LiberaTestoOle(nome);
     ChiudiRegole(hrAppartamento, policy, regole);
     return 1;
 }

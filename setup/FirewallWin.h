@@ -33,6 +33,17 @@ void LiberaTestiRegola(TestiRegola *testi);
  * descrizione, eseguibile, servizio, protocollo TCP, gruppo, profili (dominio, privato, pubblico),
  * azione consenti, abilitata. Gli esiti non si guardano. */
 void ImpostaProprietaRegola(INetFwRule *regola, const TestiRegola *testi);
+/* Le funzioni di oleaut32 del firewall. La libreria si carica dalla cartella di sistema al primo
+ * uso e resta per il processo: la usano solo i comandi di amministrazione, e il servizio non la
+ * tiene mappata. Se non si carica (una riga nel log) i testi sono NULL, la liberazione non fa nulla,
+ * SvuotaVarianteOle e CambiaTipoOle rendono E_FAIL. */
+BSTR TestoOle(const OLECHAR *testo);
+void LiberaTestoOle(BSTR testo);
+UINT LunghezzaTestoOle(BSTR testo);
+void IniziaVarianteOle(VARIANTARG *variante);
+HRESULT SvuotaVarianteOle(VARIANTARG *variante);
+HRESULT CambiaTipoOle(VARIANTARG *dest, const VARIANTARG *origine, USHORT flag, VARTYPE tipo);
+
 /* Percorso completo dell'eseguibile in testo largo (al piu' 259 caratteri), troncato entro dim. */
 void PathEseguibileLargo(wchar_t *dest, size_t dim);
 

@@ -87,7 +87,7 @@ HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEsegu
     hr = ApplicazioniAutorizzate(profilo, &applicazioni);
     if (FAILED(hr))
         goto fine;
-    path = SysAllocString(pathEseguibile);
+    path = TestoOle(pathEseguibile);
     if (path == NULL) {
         hr = E_OUTOFMEMORY;
         goto fine;
@@ -105,7 +105,7 @@ HRESULT IsApplicazioneAbilitata(INetFwProfile *profilo, const wchar_t *pathEsegu
 fine:
     if (applicazione != NULL)
         applicazione->Release();
-    SysFreeString(path);
+    LiberaTestoOle(path);
     if (applicazioni != NULL)
         applicazioni->Release();
     return hr;
@@ -172,18 +172,18 @@ static HRESULT AggiungiApplicazione(INetFwProfile *profilo, const wchar_t *pathE
         applicazione = NULL;
         goto fine;
     }
-    testo = SysAllocString(pathEseguibile);
+    testo = TestoOle(pathEseguibile);
     if (testo == NULL) {
         hr = E_OUTOFMEMORY;
         goto fine;
     }
     hr = applicazione->put_ProcessImageFileName(testo);
-    SysFreeString(testo);
+    LiberaTestoOle(testo);
     testo = NULL;
     if (FAILED(hr))
         goto fine;
-    testo = SysAllocString(nomeApplicazione);
-    if (testo == NULL || SysStringLen(testo) == 0) {
+    testo = TestoOle(nomeApplicazione);
+    if (testo == NULL || LunghezzaTestoOle(testo) == 0) {
         hr = E_OUTOFMEMORY;
         goto fine;
     }
@@ -193,7 +193,7 @@ static HRESULT AggiungiApplicazione(INetFwProfile *profilo, const wchar_t *pathE
     hr = applicazioni->Add(applicazione);
 
 fine:
-    SysFreeString(testo);
+    LiberaTestoOle(testo);
     if (applicazione != NULL)
         applicazione->Release();
     if (applicazioni != NULL)
@@ -241,7 +241,7 @@ int RimuoviFirewallXP(void)
         goto fine;
     }
     PathEseguibileLargo(pathLargo, sizeof pathLargo / sizeof pathLargo[0]);
-    path = SysAllocString(pathLargo);
+    path = TestoOle(pathLargo);
     if (path == NULL)
         goto fine;
     if (FAILED(applicazioni->Item(path, &applicazione)) || applicazione == NULL) {
@@ -259,7 +259,7 @@ int RimuoviFirewallXP(void)
 fine:
     if (applicazione != NULL)
         applicazione->Release();
-    SysFreeString(path);
+    LiberaTestoOle(path);
     if (applicazioni != NULL)
         applicazioni->Release();
     ChiudiAppartamento(profilo, hrAppartamento);
