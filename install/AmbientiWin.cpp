@@ -24,7 +24,7 @@ int ElencaShareDiSistema(VisitaShare visita, void *contesto)
 {
     static const char *const nomi[] = {"NetShareEnum", "NetApiBufferFree"};
     FunzioneDiLibreria funzioni[2];
-    HMODULE netapi = (HMODULE) CaricaFunzioni("netapi32.dll", nomi, funzioni, 2);
+    HMODULE netapi = (HMODULE)CaricaFunzioni("netapi32.dll", nomi, funzioni, 2);
     FunzioneNetShareEnum enumera = NULL;
     FunzioneNetApiBufferFree libera = NULL;
     LPBYTE buffer = NULL;

@@ -72,7 +72,7 @@ static const FunzioniOleAut *OleAut(void)
     static const char *const nomi[] = {"SysAllocString", "SysFreeString", "SysStringLen", "VariantClear",
                                        "VariantChangeType"};
     static FunzioniOleAut funzioni;
-    static int cercate = 0, caricate = 0;
+    static int cercate = 0;
     FunzioneDiLibreria trovate[5];
 
     if (!cercate) {
@@ -84,10 +84,9 @@ static const FunzioniOleAut *OleAut(void)
             funzioni.svuota = (HRESULT(WINAPI *)(VARIANTARG *))trovate[3];
             funzioni.cambiaTipo =
                 (HRESULT(WINAPI *)(VARIANTARG *, const VARIANTARG *, USHORT, VARTYPE))trovate[4];
-            caricate = 1;
         }
     }
-    return caricate ? &funzioni : NULL;
+    return funzioni.allocaTesto != NULL ? &funzioni : NULL;
 }
 
 BSTR TestoOle(const OLECHAR *testo)
